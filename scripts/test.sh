@@ -1,0 +1,8 @@
+#!/usr/bin/env bash
+# The README's test command: install, build, run every test.
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+"$top/scripts/setup.sh"
+cd "$top/build"
+export QT_QPA_PLATFORM=offscreen
+ctest --output-on-failure -j"$(nproc)" --timeout 300
