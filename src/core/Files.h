@@ -26,7 +26,7 @@ bool MaskMatches(const std::string& mask, const std::string& name);
 /// existing component is replaced by its on-disk spelling; the rest stay as written.
 std::string ResolvePath(const std::string& path);
 /// Entries of the folder part of pathWithMask whose names match its last component
-/// (files and folders, "." and ".." excluded), in directory order.
+/// (files and folders, "." and ".." excluded): the name exactly as asked first, then by name.
 std::vector<TFindEntry> FindFiles(const std::string& pathWithMask);
 
 bool FileExists(const std::string& path);       ///< a file (not a folder), case ignored
@@ -37,9 +37,11 @@ bool DeleteFile(const std::string& path);       ///< a file only; false when mis
 bool RenameFile(const std::string& from, const std::string& to);
 /// Moves tmp over target atomically (for saves).
 bool ReplaceFile(const std::string& tmp, const std::string& target);
-/// Copies a file, overwriting the target (or its case-variant).
+/// Copies a file, overwriting the target (or its case-variant) atomically; the copy keeps
+/// the source's last-write time, as the Windows copy does.
 bool CopyFileOver(const std::string& from, const std::string& to);
-/// Writes bytes to a hidden temporary file in the target's folder, then replaces the target.
+/// Writes bytes to a hidden temporary file (".stormfetch-XXXXXX.part") in the target's folder,
+/// flushes it, then replaces the target (or its case-variant), keeping the target's mode.
 bool SaveFileAtomic(const std::string& path, const std::string& bytes);
 /// Whole file into bytes; false when it cannot be read.
 bool ReadFileBytes(const std::string& path, std::string& bytes);
@@ -49,13 +51,13 @@ std::string ExtractFilePath(const std::string& path);
 /// Folder value with exactly one trailing "/" (empty stays empty).
 std::string IncludeTrailingSlash(const std::string& folder);
 
-/// Size of the first match of a path or mask, -1 when nothing matches.
+/// Size of the first match of a path or mask, -1 when nothing matches (INT32_MAX when larger).
 int32_t FileSizeOf(const std::string& pathOrMask);
-/// Last-write time (local) of the first match, 0 when nothing matches.
+/// Last-write time (local, two-second resolution) of the first match, 0 when nothing matches.
 TDateTime FileDateOf(const std::string& pathOrMask);
 /// Appends "yyyymmddhhnnss<TAB>folder+name" for each match to list; returns the match count.
 int ListFiles(const std::string& folder, const std::string& mask, std::vector<std::string>& list);
-/// Creates/replaces path with line + CR LF; false on any failure.
+/// Creates/replaces path (atomically) with line + CR LF; false on any failure.
 bool WriteLineFile(const std::string& path, const std::string& line);
 /// prefix + yyyymmdd + cleaned name (+ ".txt"), date from local or UTC now.
 std::string DatedFileName(const std::string& prefix, const std::string& name, bool useLocal, const IClock& clock);

@@ -8,6 +8,10 @@
 namespace sf {
 
 class IClock;
+struct TShared;
+
+/// Status of a record whose derived file names cannot be used as paths.
+inline constexpr const char* kInvalidNameStatus = "Error invalid name";
 
 /// What the naming rules read from the main window when they run.
 struct TNaming {
@@ -65,5 +69,9 @@ public:
 
 /// Single widened to double, general format, at most 15 significant digits ("0.017000000923872").
 std::string BoundsNumber(float value);
+/// A decimal number (blanks around it allowed) narrowed to single precision; false when not a number.
+bool ParseFloatText(const std::string& text, float& out);
+/// Re-derives ImageURL and WorldURL of the list's records for the current SelectRidge.
+void RebuildURLs(TShared& s);
 
 } // namespace sf

@@ -1,0 +1,31 @@
+// The daily error log and the memory status texts.
+#pragma once
+#include "core/Shared.h"
+#include <cstdint>
+#include <string>
+
+namespace sf {
+
+/// Writes msg to today's R<yyyymmdd>ErrorLog.txt when "Log errors" is checked; never fails visibly.
+void AppendLog(TShared& s, const std::string& msg);
+/// "Mem load=..,Tot phys=..k,Mem phys avail =..k,..." from a fresh reading (stored as the latest).
+std::string MemoryStatusLong(TShared& s);
+/// "Mem load=..,Mem phys avail=..k,Total Virtual=..k,Page in use=..k" from a fresh reading.
+std::string MemoryStatusShort(TShared& s);
+/// The machine's memory status from /proc/meminfo and this process's limits.
+TMemoryStatus ReadSystemMemory();
+/// Kilobytes of a byte count, rounded to the nearest, halves to the even neighbour.
+uint64_t KiloBytes(uint64_t bytes);
+/// A reading from the texts of /proc/meminfo and /proc/self/status and the address-space limit.
+TMemoryStatus ParseMemoryStatus(const std::string& meminfo, const std::string& selfStatus, uint64_t addressLimit);
+/// The two status texts of one reading.
+std::string MemoryStatusLongText(const TMemoryStatus& m);
+std::string MemoryStatusShortText(const TMemoryStatus& m);
+/// HeapLbl: "<100-load>% memory available" in black below 85, else "Warning, ..% memory remaining" in red.
+void ShowMemoryLabel(TShared& s, int load);
+/// The log line of a message: trimmed, with "hh:nn:ss " in front unless its first ":" is the 3rd character.
+std::string LogLineText(const std::string& msg, TDateTime localNow);
+/// The "Log errors" menu item: logs the off/on lines around the flip, then saves the settings.
+void Logerrors1Click(TShared& s);
+
+} // namespace sf

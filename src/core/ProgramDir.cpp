@@ -1,0 +1,58 @@
+#include "core/ProgramDir.h"
+#include "core/Files.h"
+#include <cstdlib>
+#include <pwd.h>
+#include <unistd.h>
+
+namespace sf {
+
+namespace {
+
+std::string Absolute(const std::string& path)
+{
+    if (path.empty() || path[0] == '/')
+        return path;
+    char buf[4096];
+    if (!::getcwd(buf, sizeof buf))
+        return path;
+    return IncludeTrailingSlash(buf) + path;
+}
+
+std::string HomeFolder()
+{
+    const char* home = std::getenv("HOME");
+    if (home && *home)
+        return home;
+    if (const passwd* pw = ::getpwuid(::getuid()))
+        if (pw->pw_dir && *pw->pw_dir)
+            return pw->pw_dir;
+    return "/tmp";
+}
+
+} // namespace
+
+std::string ResolveProgramDir(const std::string& homeArg, const std::string& exePath)
+{
+    if (!homeArg.empty()) {
+        const std::string dir = IncludeTrailingSlash(ResolvePath(Absolute(homeArg)));
+        ForceDirectories(dir);
+        return dir;
+    }
+    const std::string exeDir = ExtractFilePath(Absolute(exePath));
+    if (!exeDir.empty() && DirectoryExists(exeDir) && ::access(exeDir.c_str(), W_OK) == 0)
+        return IncludeTrailingSlash(exeDir);
+    // The XDG rule: a relative $XDG_DATA_HOME is ignored.
+    const char* xdg = std::getenv("XDG_DATA_HOME");
+    const std::string data = (xdg && xdg[0] == '/') ? std::string(xdg) : HomeFolder() + "/.local/share";
+    const std::string dir = IncludeTrailingSlash(data) + "stormfetch/";
+    ForceDirectories(dir);
+    return dir;
+}
+
+std::string SettingsFileName(const std::string& exePath)
+{
+    const std::string name = ExtractFileName(exePath);
+    return name.substr(0, name.find('.')) + ".ini";
+}
+
+} // namespace sf

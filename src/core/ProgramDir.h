@@ -1,0 +1,14 @@
+// Where the program keeps its settings, lists and logs.
+#pragma once
+#include <string>
+
+namespace sf {
+
+/// The program folder, ending in "/": homeArg (from --home) when given, created if missing;
+/// else the executable's folder when it is writable; else $XDG_DATA_HOME/stormfetch/
+/// (default ~/.local/share/stormfetch/), created. Relative folders are made absolute.
+std::string ResolveProgramDir(const std::string& homeArg, const std::string& exePath);
+/// The settings file's name: the executable's name up to its first "." + ".ini".
+std::string SettingsFileName(const std::string& exePath);
+
+} // namespace sf

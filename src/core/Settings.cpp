@@ -1,0 +1,177 @@
+#include "core/Settings.h"
+#include "core/Files.h"
+#include "core/IniFile.h"
+#include "core/ListHandlers.h"
+#include "core/Log.h"
+#include "core/Text.h"
+#include <climits>
+
+namespace sf {
+
+namespace {
+
+const char* const kUrl = "URL";
+const char* const kUser = "User";
+const char* const kShp = "Shp";
+
+// The longest time-out whose interval in milliseconds still fits the timer.
+constexpr long long kMaxWebTimeOut = INT_MAX / 1000;
+
+int ClampInt(long long v, long long lo, long long hi)
+{
+    return (int)(v < lo ? lo : (v > hi ? hi : v));
+}
+
+// Where the map server's usual shapefile folder lies on this machine.
+std::string BuiltInShapeFolder(const TShared& s)
+{
+    if (!s.WinePrefix.empty() && DirectoryExists(IncludeTrailingSlash(s.WinePrefix) + "drive_c")) {
+        const std::string mapped = WinePathToLinux(s.WinePrefix, kBuiltInShpFolder);
+        if (!mapped.empty())
+            return IncludeTrailingSlash(mapped);
+    }
+    return s.ProgramDir + "ShpFiles/";
+}
+
+} // namespace
+
+std::string SettingsPath(const TShared& s)
+{
+    const std::string name = ExtractFileName(s.ExeName);
+    return s.ProgramDir + name.substr(0, name.find('.')) + ".ini";
+}
+
+void LoadSettings(TShared& s)
+{
+    s.LoadingSettings = true;
+    const TIniFile file(SettingsPath(s));
+    const TIniText& ini = file.Ini();
+
+    s.WindowLeft = ClampInt(ini.ReadInteger(kUser, "Left", 50), INT_MIN, INT_MAX);
+    s.WindowTop = ClampInt(ini.ReadInteger(kUser, "top", 50), INT_MIN, INT_MAX);
+    s.WindowWidth = ClampInt(ini.ReadInteger(kUser, "Width", 594), INT_MIN, INT_MAX);
+    s.WindowHeight = ClampInt(ini.ReadInteger(kUser, "Height", 395), INT_MIN, INT_MAX);
+
+    s.RidgeBase = ini.ReadString(kUrl, "RIDGE", kDefaultRidgeBase);
+    s.RidgeNatBase = ini.ReadString(kUrl, "RIDGENAT", kDefaultRidgeNatBase);
+    s.SelectRidge = ClampInt(ini.ReadInteger(kUrl, "SelectRidge", 0), INT_MIN, INT_MAX);
+    s.ProxyHost = ini.ReadString(kUrl, "ProxyHost", "");
+    s.ProxyPort = ini.ReadString(kUrl, "ProxyPort", "80");
+
+    s.TargetCmb.SetCaption(ini.ReadString(kUser, "Target", ""));
+    s.RadarCmb.SetCaption(ini.ReadString(kUser, "Radar", "IL,Chicago,LOT"));
+    s.ProductCmb.SetCaption(ini.ReadString(kUser, "Product", "N0R, Short Range Reflectivity"));
+
+    s.RedrawChk.Checked = ini.ReadBool(kUser, "Redraw", true);
+    s.Minimizeonstartup1.Checked = ini.ReadBool(kUser, "Minimize", false);
+    s.Logerrors1.Checked = ini.ReadBool(kUser, "LogErrors", false);
+    s.ShutDownwhenUiViewterminates1.Checked = ini.ReadBool(kUser, "UiViewShutdown", true);
+    s.Removestaleunderlaysatstartup1.Checked = ini.ReadBool(kUser, "RemoveStale", false);
+    s.SaveGifChk.Checked = ini.ReadBool(kUser, "NativeFmt", true);
+
+    s.HintPauseMS = ClampInt(ini.ReadInteger(kUser, "HintPauseMS", 6000), INT_MIN, INT_MAX);
+    s.AccumChk.Checked = ini.ReadBool(kUser, "Accumulate", false);
+
+    // A zero interval would time every fetch out at once.
+    const int timeOut = ClampInt(ini.ReadInteger(kUser, "WebTimeOut", 7), 1, kMaxWebTimeOut);
+    s.RidgeTimer.SetInterval(timeOut * 1000);
+
+    s.LegendChk.Checked = ini.ReadBool(kUser, "Legend", false);
+
+    s.TrayTip = ini.ReadString(kUser, "Caption", "");
+    if (!s.TrayTip.empty() && s.Hooks.SetTrayTip)
+        s.Hooks.SetTrayTip();
+
+    const int mode = ClampInt(ini.ReadInteger(kUser, "Mode", 0), 0, 1);
+    if (mode != s.ModeGrp.ItemIndex) {
+        s.ModeGrp.ItemIndex = mode;
+        ModeSwitch(s);
+    }
+    s.WindowCaption.SetCaption(std::string(kVersionText) + (mode == 1 ? " Client mode" : " Server mode"));
+
+    s.TorChk.Checked = ini.ReadBool(kShp, "Tornado", false);
+    s.SVRChk.Checked = ini.ReadBool(kShp, "Severe", false);
+    s.FFWChk.Checked = ini.ReadBool(kShp, "Flood", false);
+    s.SMWChk.Checked = ini.ReadBool(kShp, "Marine", false);
+    s.ShpURLEd.SetCaption(ini.ReadString(kShp, "URL", kDefaultShpURL));
+
+    if (!s.QuorServerPath.empty())
+        s.TargetED.SetCaption(ini.ReadString(kShp, "Dir", s.QuorServerPath + "ShpFiles"));
+    else if (s.TargetED.Caption() == kBuiltInShpFolder)
+        s.TargetED.SetCaption(BuiltInShapeFolder(s));
+
+    const std::string folder = Trim(s.TargetED.Caption());
+    if (!folder.empty() && !DirectoryExists(folder))
+        ForceDirectories(folder);
+
+    s.LoadingSettings = false;
+}
+
+bool SaveSettings(TShared& s, std::string* error)
+{
+    TIniFile file(SettingsPath(s));
+    TIniText& ini = file.Ini();
+
+    ini.WriteString(kUrl, "RIDGE", s.RidgeBase);
+    ini.WriteString(kUrl, "RIDGENAT", s.RidgeNatBase);
+    ini.WriteInteger(kUrl, "SelectRidge", s.SelectRidge);
+    ini.WriteString(kUrl, "ProxyHost", s.ProxyHost);
+    ini.WriteString(kUrl, "ProxyPort", s.ProxyPort);
+
+    ini.WriteString(kUser, "Version", kVersionText);
+    ini.WriteBool(kUser, "Redraw", s.RedrawChk.Checked);
+    ini.WriteBool(kUser, "Minimize", s.Minimizeonstartup1.Checked);
+    ini.WriteBool(kUser, "LogErrors", s.Logerrors1.Checked);
+    ini.WriteBool(kUser, "UiViewShutDown", s.ShutDownwhenUiViewterminates1.Checked);
+    ini.WriteBool(kUser, "RemoveStale", s.Removestaleunderlaysatstartup1.Checked);
+    ini.WriteBool(kUser, "NativeFmt", s.SaveGifChk.Checked);
+    ini.WriteInteger(kUser, "HintPauseMS", s.HintPauseMS);
+    ini.WriteBool(kUser, "Accumulate", s.AccumChk.Checked);
+    ini.WriteInteger(kUser, "Mode", s.ModeGrp.ItemIndex);
+    ini.WriteString(kUser, "Target", s.TargetCmb.Caption());
+    ini.WriteString(kUser, "Radar", s.RadarCmb.Caption());
+    ini.WriteString(kUser, "Product", s.ProductCmb.Caption());
+    ini.WriteString(kUser, "QuorServerPath", s.QuorServerPath);
+    ini.WriteString(kUser, "QuorUnderlayPath", s.QuorUnderlayPath);
+    ini.WriteInteger(kUser, "WebTimeOut", s.RidgeTimer.Interval() / 1000);
+    ini.WriteInteger(kUser, "Width", s.WindowWidth);
+    ini.WriteInteger(kUser, "Height", s.WindowHeight);
+    ini.WriteInteger(kUser, "top", s.WindowTop);
+    ini.WriteInteger(kUser, "Left", s.WindowLeft);
+    ini.WriteInteger(kUser, "Remaining", s.LastMemLoad < 0 ? 100 : 100 - s.LastMemLoad);
+    ini.WriteBool(kUser, "Legend", s.LegendChk.Checked);
+    ini.WriteString(kUser, "Caption", s.TrayTip);
+
+    ini.WriteBool(kShp, "Tornado", s.TorChk.Checked);
+    ini.WriteBool(kShp, "Severe", s.SVRChk.Checked);
+    ini.WriteBool(kShp, "Flood", s.FFWChk.Checked);
+    ini.WriteBool(kShp, "Marine", s.SMWChk.Checked);
+    ini.WriteBool(kShp, "LSR", s.LSRChk.Checked);
+    ini.WriteString(kShp, "URL", s.ShpURLEd.Caption());
+    ini.WriteString(kShp, "Dir", s.TargetED.Caption());
+
+    if (file.Save())
+        return true;
+    if (error)
+        *error = "Unable to write to " + file.Path();
+    return false;
+}
+
+void ModeSwitch(TShared& s)
+{
+    if (s.IsClient()) {
+        AppendLog(s, std::string(kVersionText) + " in client mode");
+        s.DownloadBtn.SetCaption("Process");
+        s.DownloadBtn.Hint = "Process selected radar images from server";
+        s.WindowCaption.SetCaption(std::string(kVersionText) + " Client mode");
+    } else {
+        s.DownloadBtn.SetCaption("Download");
+        s.DownloadBtn.Hint = "Download selected radar images";
+        AppendLog(s, std::string(kVersionText) + " in server mode");
+        s.WindowCaption.SetCaption(std::string(kVersionText) + " Server mode");
+    }
+    if (!s.LoadingSettings)
+        SaveSettingsForUser(s);
+}
+
+} // namespace sf

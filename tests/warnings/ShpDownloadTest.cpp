@@ -1,0 +1,182 @@
+// The warning shapefile run against the loopback test server.
+#include "core/Files.h"
+#include "net/Fetch.h"
+#include "support/HttpTestServer.h"
+#include "support/ScriptedDialogs.h"
+#include "support/TempDir.h"
+#include "warnings/ShpDownload.h"
+#include <gtest/gtest.h>
+#include <filesystem>
+#include <unistd.h>
+
+namespace sf {
+namespace {
+
+std::string Bytes(size_t n, char c = 'x') { return std::string(n, c); }
+
+class ShpDownloadTest : public ::testing::Test {
+protected:
+    ShpDownloadTest() : clock(45000.5), s(clock, dialogs), web(s), shp(s, web)
+    {
+        s.ProgramDir = dir.Path();
+        s.RidgeTimer.SetInterval(1000); // WebTimeOut 1 s keeps the stall case short
+        s.ShpURLEd.SetCaption(server.Url("/shp/"));
+        s.TargetED.SetCaption(dir.Path() + "ShpFiles/");
+        ForceDirectories(dir.Path() + "ShpFiles/");
+        s.Hooks.RedrawMap = [this] { ++redraws; };
+        server.OnRequest = [this](const std::string& head) {
+            auto lines = test::RequestLines(head);
+            if (!lines.empty())
+                targets.push_back(lines[0]);
+        };
+    }
+    void ServeSet(const std::array<const char*, 3>& names, size_t dbfSize)
+    {
+        server.ServeFile(std::string("/shp/") + names[0], Bytes(500, 's'));
+        server.ServeFile(std::string("/shp/") + names[1], Bytes(120, 'i'));
+        server.ServeFile(std::string("/shp/") + names[2], Bytes(dbfSize, 'd'));
+    }
+
+    test::TTempDir dir;
+    test::THttpTestServer server;
+    test::TScriptedDialogs dialogs;
+    TFakeClock clock;
+    TShared s;
+    TWebFetch web;
+    TShpDownload shp;
+    int redraws = 0;
+    std::vector<std::string> targets;
+};
+
+TEST_F(ShpDownloadTest, OnlySevereFetchesItsThreeFilesInOrderUnderTheirOwnNames)
+{
+    ServeSet({"Svr.shp", "svr.shx", "Svr.dbf"}, 300);
+    s.SVRChk.Checked = true;
+    shp.ShpDownloadBtnClick();
+
+    ASSERT_EQ(targets.size(), 3u);
+    EXPECT_EQ(targets[0], "GET /shp/Svr.shp HTTP/1.0");
+    EXPECT_EQ(targets[1], "GET /shp/svr.shx HTTP/1.0");
+    EXPECT_EQ(targets[2], "GET /shp/Svr.dbf HTTP/1.0");
+    for (const char* name : {"Svr.shp", "svr.shx", "Svr.dbf"})
+        EXPECT_TRUE(std::filesystem::exists(dir.Path() + "ShpFiles/" + name)) << name;
+    EXPECT_EQ(s.SVRChk.Caption(), "Severe 300 bytes @ " + FormatDateTime("hh:nn", clock.LocalNow()));
+    EXPECT_EQ(s.TorChk.Caption(), "Tornado");
+    EXPECT_EQ(s.ShpLbl.Caption(), "3 Files downloaded/920 bytes in 00:00");
+    EXPECT_EQ(redraws, 1);
+    EXPECT_TRUE(s.ShpDownloadBtn.Enabled);
+    EXPECT_TRUE(s.Shp.Enabled());
+}
+
+TEST_F(ShpDownloadTest, DbfOfNinetyBytesCountsButReadsDbfErrorAndEightyNineFails)
+{
+    ServeSet({"Svr.shp", "svr.shx", "Svr.dbf"}, 90);
+    s.SVRChk.Checked = true;
+    shp.ShpDownloadBtnClick();
+    EXPECT_EQ(s.SVRChk.Caption(), "Severe dbf error");
+    EXPECT_EQ(s.ShpLbl.Caption(), "3 Files downloaded/710 bytes in 00:00");
+
+    ServeSet({"Svr.shp", "svr.shx", "Svr.dbf"}, 89);
+    shp.ShpDownloadBtnClick();
+    EXPECT_EQ(s.SVRChk.Caption(), "Severe dbf error");
+    EXPECT_EQ(s.ShpLbl.Caption(), "2 Files downloaded/620 bytes in 00:00");
+}
+
+TEST_F(ShpDownloadTest, StalledFileEndsAfterTheTimeOutAndTheRunGoesOn)
+{
+    server.ServeFile("/shp/tor.shp", Bytes(400));
+    server.Script("/shp/tor.shx", {test::TStep::Out("HTTP/1.0 200 OK\r\nContent-Length: 1000\r\n\r\n" + Bytes(100)),
+                                   test::TStep::Hang()});
+    server.ServeFile("/shp/tor.dbf", Bytes(200));
+    s.TorChk.Checked = true;
+    shp.ShpDownloadBtnClick();
+
+    ASSERT_EQ(targets.size(), 3u);
+    EXPECT_EQ(s.TorChk.Caption(), "Tornado 200 bytes @ " + FormatDateTime("hh:nn", clock.LocalNow()));
+    EXPECT_EQ(s.ShpLbl.Caption(), "2 Files downloaded/600 bytes in 00:00");
+}
+
+TEST_F(ShpDownloadTest, TargetWithoutSlashGetsOneAndEmptyTargetWritesToTheCurrentFolder)
+{
+    ServeSet({"smw.shp", "smw.shx", "smw.dbf"}, 150);
+    s.SMWChk.Checked = true;
+    s.TargetED.SetCaption("  " + dir.Path() + "ShpFiles ");
+    shp.ShpDownloadBtnClick();
+    EXPECT_EQ(s.TargetED.Caption(), dir.Path() + "ShpFiles/");
+    EXPECT_TRUE(std::filesystem::exists(dir.Path() + "ShpFiles/smw.dbf"));
+
+    test::TTempDir cwd;
+    const auto old = std::filesystem::current_path();
+    std::filesystem::current_path(cwd.Path());
+    s.TargetED.SetCaption("");
+    shp.ShpDownloadBtnClick();
+    std::filesystem::current_path(old);
+    EXPECT_EQ(s.TargetED.Caption(), "");
+    EXPECT_TRUE(std::filesystem::exists(cwd.Path() + "smw.shp"));
+    EXPECT_TRUE(std::filesystem::exists(cwd.Path() + "smw.dbf"));
+}
+
+TEST_F(ShpDownloadTest, NoTypeSelectedStillReportsAndRedraws)
+{
+    shp.ShpDownloadBtnClick();
+    EXPECT_TRUE(targets.empty());
+    EXPECT_EQ(s.ShpLbl.Caption(), "0 Files downloaded/0 bytes in 00:00");
+    EXPECT_EQ(redraws, 1);
+}
+
+TEST_F(ShpDownloadTest, RunLengthDropsWholeHours)
+{
+    ServeSet({"FFW.shp", "FFW.shx", "FFW.dbf"}, 100);
+    s.FFWChk.Checked = true;
+    bool stepped = false;
+    server.OnRequest = [&](const std::string&) {
+        if (!stepped)
+            clock.Step(1.0 / 24 + 2.0 / 1440 + 5.0 / 86400);
+        stepped = true;
+    };
+    shp.ShpDownloadBtnClick();
+    EXPECT_EQ(s.ShpLbl.Caption(), "3 Files downloaded/720 bytes in 02:05");
+    EXPECT_EQ(ShpSummaryText(0, 0, -0.5), "0 Files downloaded/0 bytes in 00:00");
+}
+
+TEST_F(ShpDownloadTest, TimerSkipsWhileARunIsGoingOnAndFetchBusySkipsFiles)
+{
+    ServeSet({"tor.shp", "tor.shx", "tor.dbf"}, 100);
+    s.TorChk.Checked = true;
+    s.ShpDownloadBtn.Enabled = false;
+    shp.ShpTimer();
+    EXPECT_TRUE(targets.empty());
+    EXPECT_EQ(redraws, 0);
+
+    s.ShpDownloadBtn.Enabled = true;
+    s.FetchBusy = true; // a radar fetch is pumping messages
+    shp.ShpTimer();
+    EXPECT_TRUE(targets.empty());
+    EXPECT_EQ(s.TorChk.Caption(), "Tornado"); // the .dbf result is left unchanged
+    EXPECT_EQ(redraws, 1);
+    s.FetchBusy = false;
+    shp.ShpTimer();
+    EXPECT_EQ(targets.size(), 3u);
+}
+
+TEST_F(ShpDownloadTest, BrowseSetsTheFolderWithSlashAndSavesCancelChangesNothing)
+{
+    s.QuorServerPath = dir.Path() + "Quor/";
+    int saves = 0;
+    s.Hooks.SaveSettings = [&] { ++saves; };
+    const std::string before = s.TargetED.Caption();
+    dialogs.Folders.push_back(std::nullopt);
+    shp.BrowseBtnClick();
+    EXPECT_EQ(s.TargetED.Caption(), before);
+    EXPECT_EQ(saves, 0);
+    ASSERT_EQ(dialogs.Calls.size(), 1u);
+    EXPECT_EQ(dialogs.Calls[0], "browse: Stormfetch Shp File Target Directory @ " + dir.Path() + "Quor/");
+
+    dialogs.Folders.push_back(dir.Path() + "Elsewhere");
+    shp.BrowseBtnClick();
+    EXPECT_EQ(s.TargetED.Caption(), dir.Path() + "Elsewhere/");
+    EXPECT_EQ(saves, 1);
+}
+
+} // namespace
+} // namespace sf
