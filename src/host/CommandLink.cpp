@@ -1,0 +1,185 @@
+#include "host/CommandLink.h"
+#include <QEventLoop>
+#include <QProcess>
+#include <QTimer>
+#include <charconv>
+
+namespace sf {
+
+namespace {
+void SetError(std::string* error, const std::string& text)
+{
+    if (error)
+        *error = text;
+}
+
+void ReplaceAll(std::string& s, const std::string& what, const std::string& with)
+{
+    if (what.empty())
+        return;
+    for (size_t p = s.find(what); p != std::string::npos; p = s.find(what, p + with.size()))
+        s.replace(p, what.size(), with);
+}
+} // namespace
+
+std::string LinkNumber(double value)
+{
+    char buf[64];
+    auto r = std::to_chars(buf, buf + sizeof buf, value);
+    return std::string(buf, r.ptr);
+}
+
+TCommandLink::TCommandLink(TLinkCommands commands) : m_commands(std::move(commands)) {}
+
+TCommandLink::~TCommandLink()
+{
+    if (m_watch) {
+        m_watch->disconnect();
+        if (m_watch->state() != QProcess::NotRunning) {
+            m_watch->kill();
+            m_watch->waitForFinished(1000);
+        }
+    }
+}
+
+bool TCommandLink::Run(const std::string& commandLine,
+                       const std::vector<std::pair<std::string, std::string>>& replacements, std::string* error)
+{
+    if (m_busy) {
+        SetError(error, "another link command is still running");
+        return false;
+    }
+    QStringList parts = QProcess::splitCommand(QString::fromStdString(commandLine));
+    if (parts.isEmpty()) {
+        SetError(error, "no command configured");
+        return false;
+    }
+    for (QString& part : parts) {
+        std::string a = part.toStdString();
+        for (const auto& [what, with] : replacements)
+            ReplaceAll(a, what, with);
+        part = QString::fromStdString(a);
+    }
+    const std::string program = parts.front().toStdString();
+    QProcess p;
+    p.setProgram(parts.takeFirst());
+    p.setArguments(parts);
+    p.setStandardInputFile(QProcess::nullDevice());
+    p.setStandardOutputFile(QProcess::nullDevice());
+    p.setStandardErrorFile(QProcess::nullDevice());
+
+    QEventLoop loop;
+    QTimer limit;
+    limit.setSingleShot(true);
+    bool done = false, failedToStart = false, timedOut = false;
+    QObject::connect(&p, &QProcess::finished, &loop, [&](int, QProcess::ExitStatus) {
+        done = true;
+        loop.quit();
+    });
+    QObject::connect(&p, &QProcess::errorOccurred, &loop, [&](QProcess::ProcessError e) {
+        if (e == QProcess::FailedToStart) {
+            failedToStart = done = true;
+            loop.quit();
+        }
+    });
+    QObject::connect(&limit, &QTimer::timeout, &loop, [&]() {
+        timedOut = true;
+        p.kill(); // finished follows
+    });
+
+    m_busy = true;
+    limit.start(m_commands.TimeoutMs);
+    p.start();
+    while (!done) {
+        loop.exec(); // the event loop keeps running while the command does
+        if (!done && p.state() == QProcess::NotRunning)
+            break;
+        if (!done && !timedOut) { // the application is quitting: do not wait any longer
+            timedOut = true;
+            p.kill();
+        }
+    }
+    limit.stop();
+    m_busy = false;
+
+    if (failedToStart) {
+        SetError(error, program + " could not be started: " + p.errorString().toStdString());
+        return false;
+    }
+    if (timedOut) {
+        SetError(error, program + " was stopped after " + std::to_string(m_commands.TimeoutMs / 1000) + " s");
+        return false;
+    }
+    if (p.exitStatus() != QProcess::NormalExit) {
+        SetError(error, program + " ended abnormally");
+        return false;
+    }
+    if (p.exitCode() != 0) {
+        SetError(error, program + " ended with exit code " + std::to_string(p.exitCode()));
+        return false;
+    }
+    return true;
+}
+
+bool TCommandLink::Connect(std::string* error)
+{
+    if (m_connected)
+        return true;
+    if (!m_commands.Connect.empty() && !Run(m_commands.Connect, {}, error))
+        return false;
+    m_connected = true;
+    StartWatch();
+    return true;
+}
+
+void TCommandLink::StartWatch()
+{
+    if (m_commands.Watch.empty())
+        return;
+    QStringList parts = QProcess::splitCommand(QString::fromStdString(m_commands.Watch));
+    if (parts.isEmpty())
+        return;
+    m_watch = std::make_unique<QProcess>();
+    m_watch->setProgram(parts.takeFirst());
+    m_watch->setArguments(parts);
+    m_watch->setStandardInputFile(QProcess::nullDevice());
+    m_watch->setStandardOutputFile(QProcess::nullDevice());
+    m_watch->setStandardErrorFile(QProcess::nullDevice());
+    QObject::connect(m_watch.get(), &QProcess::finished, [this](int, QProcess::ExitStatus) {
+        if (m_connected && OnClosing)
+            OnClosing();
+    });
+    m_watch->start();
+}
+
+bool TCommandLink::Redraw(std::string* error)
+{
+    if (m_commands.Redraw.empty()) {
+        SetError(error, "no Redraw command configured");
+        return false;
+    }
+    return Run(m_commands.Redraw, {}, error);
+}
+
+bool TCommandLink::ActivateView(std::string* error)
+{
+    if (m_busy) {
+        SetError(error, "another link command is still running");
+        return false;
+    }
+    return true;
+}
+
+bool TCommandLink::ShowArea(double left, double top, double right, double bottom, std::string* error)
+{
+    if (m_commands.Zoom.empty()) {
+        SetError(error, "no Zoom command configured");
+        return false;
+    }
+    return Run(m_commands.Zoom,
+               {{"%left%", LinkNumber(left)}, {"%top%", LinkNumber(top)},
+                {"%right%", LinkNumber(right)}, {"%bottom%", LinkNumber(bottom)}},
+               error);
+}
+
+} // namespace sf

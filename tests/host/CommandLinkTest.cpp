@@ -1,0 +1,149 @@
+#include "core/IniFile.h"
+#include "host/CommandLink.h"
+#include "support/TempDir.h"
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QTimer>
+#include <filesystem>
+#include <gtest/gtest.h>
+
+namespace sf::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+class CommandLinkTest : public ::testing::Test {
+protected:
+    // A small executable shell script in the temporary folder; returns its path.
+    std::string Script(const std::string& name, const std::string& body)
+    {
+        const std::string path = dir.Write(name, "#!/bin/sh\n" + body + "\n");
+        fs::permissions(path, fs::perms::owner_all);
+        return path;
+    }
+    TTempDir dir;
+};
+
+TEST_F(CommandLinkTest, ExitCodeZeroIsSuccessAnythingElseFails)
+{
+    TLinkCommands c;
+    c.Redraw = Script("ok.sh", "exit 0");
+    TCommandLink ok(c);
+    std::string error;
+    EXPECT_TRUE(ok.Redraw(&error)) << error;
+
+    c.Redraw = Script("fail.sh", "exit 3");
+    TCommandLink bad(c);
+    EXPECT_FALSE(bad.Redraw(&error));
+    EXPECT_NE(error.find("exit code 3"), std::string::npos) << error;
+}
+
+TEST_F(CommandLinkTest, MissingProgramFailsWithAMessage)
+{
+    TLinkCommands c;
+    c.Redraw = dir.Path() + "does-not-exist";
+    TCommandLink link(c);
+    std::string error;
+    EXPECT_FALSE(link.Redraw(&error));
+    EXPECT_NE(error.find("could not be started"), std::string::npos) << error;
+}
+
+TEST_F(CommandLinkTest, HangingCommandIsKilledAtTheLimitWhileEventsRun)
+{
+    TLinkCommands c;
+    c.Redraw = Script("hang.sh", "exec sleep 30");
+    c.TimeoutMs = 300;
+    TCommandLink link(c);
+    bool timerRan = false;
+    QTimer::singleShot(20, [&] { timerRan = true; });
+    std::string error;
+    EXPECT_FALSE(link.Redraw(&error));
+    EXPECT_NE(error.find("stopped"), std::string::npos) << error;
+    EXPECT_TRUE(timerRan); // the event loop kept running during the wait
+    EXPECT_FALSE(link.Busy());
+}
+
+TEST_F(CommandLinkTest, ZoomReplacesTheBoundsInEachArgumentWithoutAShell)
+{
+    const std::string out = dir.Path() + "args.txt";
+    TLinkCommands c;
+    c.Zoom = Script("zoom.sh", "for a in \"$@\"; do echo \"[$a]\"; done > \"" + out + "\"") +
+             " \"area %left% %top%\" %right%,%bottom% \"$HOME;x\"";
+    TCommandLink link(c);
+    std::string error;
+    ASSERT_TRUE(link.ActivateView(&error));
+    ASSERT_TRUE(link.ShowArea(-101.25, 35.5, -97, 32.125, &error)) << error;
+    EXPECT_EQ(dir.Read("args.txt"), "[area -101.25 35.5]\n[-97,32.125]\n[$HOME;x]\n");
+}
+
+TEST_F(CommandLinkTest, GuardRefusesASecondCommandWhileOneRuns)
+{
+    TLinkCommands c;
+    c.Redraw = Script("slow.sh", "sleep 0.3");
+    TCommandLink link(c);
+    bool nestedResult = true;
+    std::string nestedError;
+    QTimer::singleShot(50, [&] { nestedResult = link.Redraw(&nestedError); });
+    std::string error;
+    EXPECT_TRUE(link.Redraw(&error)) << error;
+    EXPECT_FALSE(nestedResult);
+    EXPECT_NE(nestedError.find("still running"), std::string::npos);
+}
+
+TEST_F(CommandLinkTest, ConnectRunsOnceAndFailureLeavesTheLinkDown)
+{
+    const std::string count = dir.Path() + "count.txt";
+    TLinkCommands c;
+    c.Connect = Script("connect.sh", "echo x >> \"" + count + "\"");
+    TCommandLink link(c);
+    EXPECT_TRUE(link.Connect(nullptr));
+    EXPECT_TRUE(link.Connect(nullptr));
+    EXPECT_TRUE(link.Connected());
+    EXPECT_EQ(dir.Read("count.txt"), "x\n");
+
+    c.Connect = Script("noconnect.sh", "exit 1");
+    TCommandLink down(c);
+    EXPECT_FALSE(down.Connect(nullptr));
+    EXPECT_FALSE(down.Connected());
+}
+
+TEST_F(CommandLinkTest, WatchEndingWhileConnectedIsTheClosingNotification)
+{
+    TLinkCommands c;
+    c.Redraw = Script("ok.sh", "exit 0");
+    c.Watch = Script("watch.sh", "sleep 0.2");
+    TCommandLink link(c);
+    int closing = 0;
+    QEventLoop loop;
+    link.OnClosing = [&] {
+        ++closing;
+        loop.quit();
+    };
+    ASSERT_TRUE(link.Connect(nullptr)); // no Connect command: connected at once
+    QTimer::singleShot(10000, &loop, &QEventLoop::quit); // a bound, not a measurement
+    loop.exec();
+    EXPECT_EQ(closing, 1);
+    EXPECT_TRUE(link.Connected()); // the link is kept, as it was
+}
+
+TEST_F(CommandLinkTest, SettingsSectionChoosesTheAdapter)
+{
+    EXPECT_FALSE(MakeLink(ReadLinkCommands(TIniText("[URL]\r\nX=1\r\n")))->Connect(nullptr));
+    const TLinkCommands c = ReadLinkCommands(
+        TIniText("[Link]\r\nConnect=a b\r\nRedraw=r\r\nZoom=z %left%\r\nWatch=w\r\n"));
+    EXPECT_EQ(c.Connect, "a b");
+    EXPECT_EQ(c.Redraw, "r");
+    EXPECT_EQ(c.Zoom, "z %left%");
+    EXPECT_EQ(c.Watch, "w");
+    EXPECT_NE(dynamic_cast<TCommandLink*>(MakeLink(c).get()), nullptr);
+}
+
+TEST(LinkNumber, ShortestExactTextWithDecimalPoint)
+{
+    EXPECT_EQ(LinkNumber(-97.0), "-97");
+    EXPECT_EQ(LinkNumber(35.123456789), "35.123456789");
+    EXPECT_EQ(LinkNumber(0.1), "0.1");
+}
+
+} // namespace
+} // namespace sf::test
