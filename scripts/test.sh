@@ -6,3 +6,5 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top/build"
 export QT_QPA_PLATFORM=offscreen
 ctest --output-on-failure -j"$(nproc)" --timeout 300
+# Short fuzz smoke run of the answer parser and the listing scan (only when clang is installed).
+"$top/fuzz/smoke.sh"

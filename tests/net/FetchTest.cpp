@@ -1,0 +1,210 @@
+#include "core/Files.h"
+#include "core/RadarObj.h"
+#include "net/Fetch.h"
+#include "support/HttpTestServer.h"
+#include "support/ScriptedDialogs.h"
+#include "support/TempDir.h"
+#include <gtest/gtest.h>
+
+using namespace sf;
+using sf::test::THttpTestServer;
+using sf::test::TStep;
+
+namespace {
+
+// 14:22:03.500 on 10 May 2010 (local = UTC here).
+const TDateTime kStart = EncodeDateTime({2010, 5, 10, 14, 22, 3, 500});
+
+class Fetch : public ::testing::Test {
+protected:
+    Fetch()
+    {
+        S.RidgeTimer.SetInterval(1000); // WebTimeOut 1 s
+        S.Hub.Listeners.push_back([this](const std::string& c, const std::string& t) {
+            if (c == "StateLbl")
+                States.push_back(t);
+        });
+    }
+    TFakeClock Clock{kStart};
+    sf::test::TScriptedDialogs Dialogs;
+    TShared S{Clock, Dialogs};
+    TWebFetch F{S};
+    THttpTestServer Srv;
+    sf::test::TTempDir Dir;
+    TRadarObj Rec;
+    std::vector<std::string> States;
+    std::string Local() const { return Dir.Path() + "file.gif"; }
+};
+
+} // namespace
+
+TEST_F(Fetch, SuccessReportsSizeTimeAndLamp)
+{
+    const std::string body(12345, 'G');
+    Srv.ServeFile("/img.gif", body);
+    Srv.OnRequest = [this](const std::string&) { Clock.Step(1.5 * kOneSecond); };
+    const std::string url = Srv.Url("/img.gif");
+    EXPECT_TRUE(F.FetchFile(url, Local(), &Rec));
+    EXPECT_TRUE(S.FetchResult);
+    EXPECT_EQ(Dir.Read("file.gif"), body);
+    EXPECT_EQ(S.FileLbl.Caption(), "Attempting download of " + url + " at 14:22:03");
+    EXPECT_EQ(S.RidgeLbl.Caption(), url + " received 12345 b in 1.500 sec at 14:22:05");
+    EXPECT_EQ(S.StatLbl.Caption(), "200");
+    EXPECT_EQ(S.Sbar.Panel(0), "Successfully downloaded " + url);
+    EXPECT_EQ(S.StateLbl.Caption(), "Ready");
+    EXPECT_EQ(S.Shape1.BrushColor, clLime);
+    const std::vector<std::string> expected = {"Not connected", "DNS Lookup", "DNS Lookup done", "Connected",
+                                               "Waiting for header", "Waiting for body", "Ready"};
+    EXPECT_EQ(States, expected);
+    EXPECT_FALSE(S.FetchBusy);
+    EXPECT_FALSE(S.RidgeTimer.Enabled());
+    EXPECT_EQ(F.RidgeCli().ReceiveStream, nullptr);
+}
+
+TEST_F(Fetch, StallMidBodyTimesOutOnTheAbortPath)
+{
+    Srv.Script("/stall.gif", {TStep::Out("HTTP/1.0 200 OK\r\nContent-Length: 1000\r\n\r\nhalf"), TStep::Hang()});
+    const std::string url = Srv.Url("/stall.gif");
+    EXPECT_FALSE(F.FetchFile(url, Local(), &Rec));
+    EXPECT_EQ(S.RidgeLbl.Caption(), url + " Exception : 404 Connection aborted on request");
+    EXPECT_EQ(Rec.Status, "Error 404 Connection aborted on request");
+    EXPECT_EQ(S.Sbar.Panel(0), S.RidgeLbl.Caption());
+    EXPECT_EQ(S.StatLbl.Caption(), "404");
+    EXPECT_FALSE(S.TimedOut);
+    EXPECT_FALSE(S.FetchBusy);
+    EXPECT_EQ(Dir.Read("file.gif"), "half"); // the partial body stays
+}
+
+TEST_F(Fetch, SlowSteadyDripLongerThanTheTimeOutCompletes)
+{
+    const std::string body(24, 'd');
+    Srv.Script("/drip.gif", {TStep::Out("HTTP/1.0 200 OK\r\nContent-Length: 24\r\n\r\n"), TStep::Trickle(body, 2, 150),
+                             TStep::Shut()});
+    EXPECT_TRUE(F.FetchFile(Srv.Url("/drip.gif"), Local(), &Rec)); // about 1.8 s, each block restarts the timer
+    EXPECT_EQ(Dir.Read("file.gif"), body);
+    EXPECT_EQ(S.RidgeLbl.Caption().rfind(Srv.Url("/drip.gif") + " received 24 b in ", 0), 0u);
+}
+
+TEST_F(Fetch, VerdictFollowsTheAnnouncedLength)
+{
+    Srv.Answer("/none", "HTTP/1.0 200 OK\r\n\r\nno length given");
+    Srv.Answer("/zero", "HTTP/1.0 200 OK\r\nContent-Length: 0\r\n\r\n");
+    Srv.Answer("/longer", "HTTP/1.0 200 OK\r\nContent-Length: 4\r\n\r\n0123456789");
+    Srv.Answer("/shorter", "HTTP/1.0 200 OK\r\nContent-Length: 40\r\n\r\n0123456789");
+    EXPECT_TRUE(F.FetchFile(Srv.Url("/none"), Local(), &Rec));
+    EXPECT_FALSE(F.FetchFile(Srv.Url("/zero"), Local(), &Rec));
+    EXPECT_EQ(S.Sbar.Panel(0), Srv.Url("/zero") + " download failed");
+    EXPECT_FALSE(FileExists(Local())); // an empty answer leaves no file
+    EXPECT_FALSE(F.FetchFile(Srv.Url("/longer"), Local(), &Rec));
+    EXPECT_EQ(S.Sbar.Panel(0), Srv.Url("/longer") + " download failed");
+    EXPECT_FALSE(F.FetchFile(Srv.Url("/shorter"), Local(), &Rec));
+    EXPECT_EQ(S.Sbar.Panel(0), Srv.Url("/shorter") + " download failed");
+    EXPECT_EQ(Rec.Status, "");
+}
+
+TEST_F(Fetch, HttpErrorWritesTheRecordStatusAndKeepsTheBody)
+{
+    S.StatLbl.SetCaption("x");
+    const std::string url = Srv.Url("/missing.gif");
+    EXPECT_FALSE(F.FetchFile(url, Local(), &Rec));
+    EXPECT_EQ(Rec.Status, "Error 404 Not Found");
+    EXPECT_EQ(S.RidgeLbl.Caption(), url + " Exception : 404 Not Found");
+    EXPECT_EQ(Dir.Read("file.gif"), "Not Found");
+    EXPECT_FALSE(S.FetchResult);
+}
+
+TEST_F(Fetch, AnOldFileIsReplacedAndAnUncreatableFileThrows)
+{
+    Dir.Write("file.gif", "old contents that are longer");
+    Srv.ServeFile("/a", "new");
+    EXPECT_TRUE(F.FetchFile(Srv.Url("/a"), Local(), &Rec));
+    EXPECT_EQ(Dir.Read("file.gif"), "new");
+    EXPECT_THROW(F.FetchFile(Srv.Url("/a"), Dir.Path() + "no/such/dir/f.gif", &Rec), std::runtime_error);
+    EXPECT_FALSE(S.FetchBusy);
+    EXPECT_FALSE(S.RidgeTimer.Enabled());
+}
+
+TEST_F(Fetch, DocDataShowsTheReceivedCount)
+{
+    std::vector<std::string> labels;
+    S.Hub.Listeners.push_back([&](const std::string& c, const std::string& t) {
+        if (c == "RidgeLbl")
+            labels.push_back(t);
+    });
+    Srv.ServeFile("/a", "12345");
+    F.FetchFile(Srv.Url("/a"), Local(), nullptr);
+    EXPECT_NE(std::find(labels.begin(), labels.end(), "Receiving " + Srv.Url("/a") + " 5 b"), labels.end());
+    EXPECT_EQ(labels.front(), "Loading " + Srv.Url("/a"));
+}
+
+TEST_F(Fetch, CloseAbortEndsTheRunningFetch)
+{
+    Srv.Script("/stall", {TStep::Out("HTTP/1.0 200 OK\r\n\r\nab"), TStep::Hang()});
+    Srv.OnRequest = [this](const std::string&) {
+        S.TimedOut = true;
+        F.Abort();
+    };
+    EXPECT_FALSE(F.FetchFile(Srv.Url("/stall"), Local(), &Rec));
+    EXPECT_EQ(Rec.Status, "Error 404 Connection aborted on request");
+}
+
+TEST_F(Fetch, ShapefileNeedsNinetyBytesAndCountsSuccesses)
+{
+    Srv.ServeFile("/89.shp", std::string(89, 's'));
+    Srv.ServeFile("/90.shp", std::string(90, 's'));
+    const std::string local = Dir.Path() + "tor.shp";
+    EXPECT_FALSE(F.FetchShapefile(Srv.Url("/89.shp"), local));
+    EXPECT_EQ(Dialogs.Beeps, 1);
+    EXPECT_TRUE(FileExists(local)); // the short file stays
+    EXPECT_EQ(F.ShapeCount(), 0);
+    EXPECT_TRUE(F.FetchShapefile(Srv.Url("/90.shp"), local));
+    EXPECT_EQ(F.ShapeCount(), 1);
+    EXPECT_EQ(F.ShapeBytes(), 90);
+    EXPECT_EQ(S.ShpLbl.Caption().rfind(Srv.Url("/90.shp") + " received 90 b in ", 0), 0u);
+    EXPECT_EQ(S.Sbar.Panel(0), "Successfully downloaded " + Srv.Url("/90.shp"));
+    EXPECT_EQ(S.StateLbl.Caption(), ""); // the shapefile client drives no state display
+}
+
+TEST_F(Fetch, StalledShapefileTimesOutWithoutAnException)
+{
+    Srv.Script("/stall.shp", {TStep::Out("HTTP/1.0 200 OK\r\n\r\n" + std::string(200, 'x')), TStep::Hang()});
+    const std::string url = Srv.Url("/stall.shp");
+    EXPECT_FALSE(F.FetchShapefile(url, Dir.Path() + "s.shp"));
+    EXPECT_EQ(S.Sbar.Panel(0), url + " download timed out");
+    EXPECT_EQ(S.ShpLbl.Caption().rfind(url + " received 200 b in ", 0), 0u);
+    EXPECT_FALSE(F.ShpTimedOut());
+    EXPECT_FALSE(S.TimedOut); // the radar fetch's flag is not touched
+}
+
+TEST_F(Fetch, ShapefileErrorsAreCaughtWithABeep)
+{
+    const std::string url = Srv.Url("/none.shp");
+    EXPECT_FALSE(F.FetchShapefile(url, Dir.Path() + "n.shp"));
+    EXPECT_EQ(S.ShpLbl.Caption(), url + " Exception : 404 Not Found");
+    EXPECT_EQ(Dialogs.Beeps, 2); // the error, then the short file
+    Dialogs.Beeps = 0;
+    EXPECT_NO_THROW(F.FetchShapefile(url, Dir.Path() + "no/dir/n.shp"));
+    EXPECT_EQ(S.ShpLbl.Caption().rfind("Cannot create file", 0), 0u);
+    EXPECT_EQ(Dialogs.Beeps, 1);
+    EXPECT_FALSE(S.FetchBusy);
+}
+
+TEST_F(Fetch, ShapefileFetchInsideARadarFetchKeepsBothApart)
+{
+    Srv.Script("/radar.gif", {TStep::Out("HTTP/1.0 200 OK\r\nContent-Length: 6\r\n\r\nabc"), TStep::Wait(300),
+                              TStep::Out("def"), TStep::Shut()});
+    Srv.ServeFile("/tor.shp", std::string(100, 't'));
+    bool inner = false;
+    bool busyDuring = false;
+    Srv.OnRequest = [&](const std::string& head) {
+        if (head.find("radar.gif") == std::string::npos || inner)
+            return;
+        inner = true;
+        EXPECT_TRUE(F.FetchShapefile(Srv.Url("/tor.shp"), Dir.Path() + "tor.shp"));
+        busyDuring = S.FetchBusy;
+    };
+    EXPECT_TRUE(F.FetchFile(Srv.Url("/radar.gif"), Local(), &Rec));
+    EXPECT_TRUE(busyDuring); // the radar fetch still runs
+    EXPECT_EQ(Dir.Read("file.gif"), "abcdef");
+    EXPECT_EQ(F.ShapeCount(), 1);
+}
