@@ -3,8 +3,8 @@
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 "$top/scripts/setup.sh"
+# Short fuzz smoke run of the answer parser and the listing scan (only when clang is installed).
+"$top/fuzz/smoke.sh"
 cd "$top/build"
 export QT_QPA_PLATFORM=offscreen
 ctest --output-on-failure -j"$(nproc)" --timeout 300
-# Short fuzz smoke run of the answer parser and the listing scan (only when clang is installed).
-"$top/fuzz/smoke.sh"
