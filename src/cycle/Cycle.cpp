@@ -1,0 +1,287 @@
+#include "cycle/Cycle.h"
+#include "core/Files.h"
+#include "core/Grid.h"
+#include "core/ListFile.h"
+#include "core/Log.h"
+#include "core/Pump.h"
+#include "core/Text.h"
+#include "cycle/CycleText.h"
+#include <exception>
+
+namespace sf {
+
+namespace {
+const char* const kInvalidName = "Error invalid name";
+}
+
+TCycle::TCycle(TShared& shared, TCycleServices services) : m_s(shared), m_svc(std::move(services))
+{
+    if (!m_svc.RebuildURLs)
+        m_svc.RebuildURLs = [this] { RebuildURLs(m_s); };
+}
+
+TDateTime TCycle::Now() const
+{
+    return m_s.Clock.UTCNow();
+}
+
+std::string TCycle::Local(const char* pattern) const
+{
+    return FormatDateTime(pattern, m_s.Clock.LocalNow());
+}
+
+void TCycle::Run()
+{
+    if (m_running)
+        return; // the cycle is not re-entrant; a second call from a pump is ignored
+    m_running = true;
+    try {
+        // Start of the cycle: the values kept for the whole run.
+        m_start = m_s.Clock.LocalNow();
+        m_offset = m_s.Clock.LocalOffset();
+        m_ridgeBase = m_s.RidgeBase;
+        m_natBase = m_s.RidgeNatBase;
+        m_client = m_s.IsClient();
+        m_s.Sbar.SetPanel(0, m_client ? "Process files from Server" : "Download files from Internet");
+        m_work = std::make_unique<TRadarObj>(TRadarObj::Create(m_s.Clock));
+        m_downloaded = m_processed = m_disabled = m_notDue = 0;
+        m_processedList.clear();
+        m_workDir = m_client ? m_s.QuorUnderlayPath : m_s.ProgramDir;
+
+        bool stopped = false;
+        for (int i = 0; i < m_s.List.Count(); ++i) {
+            if (Cancelled() || DoRecord(i) == TNext::Stop) {
+                stopped = true;
+                break;
+            }
+        }
+        if (stopped)
+            StopRun();
+        else
+            Finish();
+    } catch (const std::exception& e) {
+        GeneralError(e.what());
+    } catch (...) {
+        GeneralError("unknown error");
+    }
+    m_work.reset();
+    m_index = -1;
+    m_running = false;
+}
+
+TCycle::TNext TCycle::DoRecord(int index)
+{
+    m_index = index;
+    TRadarObj& rec = m_s.List[index];
+    // A record whose names cannot be used as paths is never worked on.
+    if (!rec.Enabled || rec.Status == kInvalidName) {
+        ++m_disabled;
+        return TNext::Record;
+    }
+    rec.SourceIndex = m_s.SelectRidge;
+    TDateTime now = Now();
+    if (rec.NextAttempt > now) {
+        ++m_notDue;
+        return TNext::Record;
+    }
+
+    // The record is due.
+    m_s.Shape1.BrushColor = clYellow;
+    m_s.Sbar.SetPanel(1, "Processing");
+    m_memReport = MemoryStatusShort(m_s);
+    m_reference = ReferenceTime(rec.LastImage, now);
+    Pump();
+    if (Cancelled())
+        return TNext::Stop;
+
+    now = Now();
+    m_jitter = JitterAt(now);
+    rec.LastAttempt = now;
+    if (StartsWithText(rec.ImageURL, m_ridgeBase))
+        rec.LegendName = LegendNameOf(rec.RemoteName);
+    rec.Status = "Waiting for new file";
+    m_work->Assign(rec);
+    m_worldName = WorldFileNameOf(rec.RemoteName);
+    m_imageName = ImageFileNameOf(rec.RemoteName);
+    m_listingFile = m_s.ProgramDir + rec.RemoteName + ".htm";
+
+    if (m_client)
+        return Processing();
+    const std::string folder = URLFolder(rec.ImageURL);
+    if (StartsWithText(folder, m_ridgeBase))
+        return SiteNewness();
+    if (StartsWithText(folder, m_natBase))
+        return MosaicNewness();
+    return FetchImages(); // an address outside both bases: fetched without a newness test
+}
+
+TCycle::TNext TCycle::SiteNewness()
+{
+    const std::string url = SiteListingURL(m_ridgeBase, m_work->RemoteName);
+    m_work->LastAttempt = Now();
+    m_svc.FetchFile(url, m_listingFile, *m_work);
+    if (Cancelled())
+        return TNext::Stop;
+    if (!m_s.FetchResult) {
+        ListingUnavailable(false);
+        return TNext::Record;
+    }
+    const std::string name = m_svc.ScanSiteListing(m_listingFile);
+    DeleteIfExists(m_listingFile);
+    if (Cancelled())
+        return TNext::Stop;
+    if (name.empty()) {
+        NoListingDate(false);
+        return TNext::Record;
+    }
+    bool isNew = false;
+    NewnessVerdict(m_svc.ImageTimeFromName(name), 5 * kOneMinute, isNew);
+    if (!isNew)
+        return TNext::Record;
+    if (FetchLegend() == TNext::Stop)
+        return TNext::Stop;
+    return FetchImages();
+}
+
+TCycle::TNext TCycle::MosaicNewness()
+{
+    const std::string url = MosaicListingURL(m_work->ImageURL);
+    m_work->LastAttempt = Now();
+    m_svc.FetchFile(url, m_listingFile, *m_work);
+    if (Cancelled())
+        return TNext::Stop;
+    if (!m_s.FetchResult) {
+        ListingUnavailable(true);
+        return TNext::Record;
+    }
+    const std::string name = m_svc.ScanMosaicListing(m_listingFile);
+    DeleteIfExists(m_listingFile);
+    if (Cancelled())
+        return TNext::Stop;
+    if (name.empty()) {
+        NoListingDate(true);
+        return TNext::Record;
+    }
+    bool isNew = false;
+    NewnessVerdict(m_svc.ImageTimeFromName(name), 10 * kOneMinute, isNew);
+    if (!isNew)
+        return TNext::Record;
+    return FetchImages();
+}
+
+TCycle::TNext TCycle::NewnessVerdict(TDateTime imageTime, TDateTime interval, bool& isNew)
+{
+    TRadarObj& w = *m_work;
+    const TDateTime now = Now();
+    isNew = imageTime > now - 100.0 && imageTime > w.LastImage;
+    if (!isNew) {
+        w.Status = "Waiting for new " + w.RemoteName + " file, old file =" +
+                   FormatDateTime("mm/dd hh:nn", imageTime + m_offset);
+        ShowRecordLine();
+        if (!w.LegendName.empty())
+            DeleteIfExists(m_workDir + w.LegendName);
+        w.NextAttempt = now + kOneMinute + m_jitter;
+        CopyBack();
+        return TNext::Record;
+    }
+    w.PrevImage = w.LastImage;
+    w.LastImage = imageTime;
+    w.Status = "New file";
+    ShowRecordLine();
+    w.NextAttempt = NextAfterNewImage(imageTime, interval, now, m_jitter);
+    CopyBack();
+    return TNext::Record;
+}
+
+TCycle::TNext TCycle::FetchLegend()
+{
+    TRadarObj& w = *m_work;
+    if (!m_s.LegendChk.Checked || w.LegendName.empty())
+        return TNext::Record;
+    Pump();
+    // The legend is optional: its outcome, including an HTTP error text, does not
+    // change the record's status.
+    const std::string status = w.Status;
+    m_svc.FetchFile(LegendURL(m_ridgeBase, w.LegendName), m_s.ProgramDir + w.LegendName, w);
+    w.Status = status;
+    if (m_svc.RidgeReady && !m_svc.RidgeReady() && m_svc.RidgeAbort)
+        m_svc.RidgeAbort();
+    Pump();
+    return Cancelled() ? TNext::Stop : TNext::Record;
+}
+
+TCycle::TNext TCycle::FetchImages()
+{
+    TRadarObj& w = *m_work;
+    Pump();
+    if (m_svc.RidgeReady && !m_svc.RidgeReady() && m_svc.RidgeAbort) {
+        m_svc.RidgeAbort();
+        Pump();
+    }
+    const std::string worldPath = m_workDir + m_worldName;
+    m_svc.FetchFile(w.WorldURL, worldPath, w);
+    if (Cancelled())
+        return TNext::Stop;
+    if (!m_s.FetchResult) {
+        WorldNotDownloaded();
+        return TNext::Record;
+    }
+    ++m_downloaded;
+    if (FileExists(worldPath))
+        w.ReadWorldFile(worldPath);
+    if (w.Bounds.empty()) {
+        WorldUnusable();
+        return TNext::Record;
+    }
+    m_svc.FetchFile(w.ImageURL, m_workDir + m_imageName, w);
+    Pump();
+    if (Cancelled())
+        return TNext::Stop;
+    if (!m_s.FetchResult) {
+        ImageNotDownloaded();
+        return TNext::Record;
+    }
+    ++m_downloaded;
+    return Processing();
+}
+
+void TCycle::Finish()
+{
+    if (m_s.Hooks.SaveList)
+        m_s.Hooks.SaveList();
+    else
+        SaveList(m_s);
+    if (m_s.Hooks.RebuildGrid)
+        m_s.Hooks.RebuildGrid();
+    else
+        RebuildGrid(m_s);
+    const std::string elapsed = ElapsedText(m_s.Clock.LocalNow() - m_start);
+    if (m_disabled + m_notDue == m_s.List.Count())
+        m_s.FileLbl.SetCaption("Files not processed at " + Local("hh:nn:ss"));
+    else if (m_client)
+        m_s.FileLbl.SetCaption("Processed " + std::to_string(m_processed) + " files from server in " + elapsed +
+                               " sec at " + Local("hh:nn:ss"));
+    else
+        m_s.FileLbl.SetCaption("Downloaded " + std::to_string(m_downloaded) + " and processed " +
+                               std::to_string(m_processed) + " files in " + elapsed + " sec at " + Local("hh:nn:ss"));
+    const std::string list = ProcessedListText(m_processedList);
+    m_s.RidgeLbl.SetCaption((list.empty() ? std::string("No files processed") : "Finished processing " + list) + " " +
+                            Local("hh:nn:ss"));
+    StopRun();
+}
+
+void TCycle::StopRun()
+{
+    m_work.reset();
+    m_s.Sbar.SetPanel(0, m_client ? "Process Server files complete" : "Download files complete");
+}
+
+void TCycle::GeneralError(const std::string& message)
+{
+    const std::string text = "Error downloading or processing downloaded files - " + message;
+    m_s.FileLbl.SetCaption(text + " at " + Local("hh:nn "));
+    AppendLog(m_s, text);
+    StopRun();
+}
+
+} // namespace sf

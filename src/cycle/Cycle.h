@@ -1,0 +1,83 @@
+// The download-and-process cycle: walks the download list once and brings every
+// enabled, due record up to date, either from the RIDGE web server (Server mode)
+// or from the raw files a server left in the underlay directory (Client mode).
+#pragma once
+#include "core/Shared.h"
+#include "cycle/CycleServices.h"
+#include <memory>
+#include <string>
+
+namespace sf {
+
+class TCycle {
+public:
+    TCycle(TShared& shared, TCycleServices services);
+    /// Runs one cycle over the whole list; never raises. Stops early on the cancel flag.
+    void Run();
+    /// True while Run is on the stack.
+    bool Running() const { return m_running; }
+    /// The services, for late wiring.
+    TCycleServices& Services() { return m_svc; }
+
+private:
+    enum class TNext { Record, Stop };
+
+    TNext DoRecord(int index);
+    TNext SiteNewness();
+    TNext MosaicNewness();
+    TNext NewnessVerdict(TDateTime imageTime, TDateTime interval, bool& isNew);
+    TNext FetchLegend();
+    TNext FetchImages();
+    TNext Processing();
+    TNext Collect(bool& ended);
+    TNext ConvertSite();
+    TNext ConvertMosaic();
+    void Finish();
+    void StopRun();
+    void GeneralError(const std::string& message);
+
+    // Failure table.
+    void ListingUnavailable(bool mosaic);
+    void NoListingDate(bool mosaic);
+    void WorldNotDownloaded();
+    void WorldUnusable();
+    void ImageNotDownloaded();
+    void SiteConversionFailed();
+    void SiteConversionRaised(const std::string& message);
+    void MosaicConversionFailed(int& step);
+    void MosaicConversionRaised(int step, const std::string& message);
+
+    bool SetStatusUnlessError(const std::string& text);
+    void AdvanceSelector();
+    void ShowRecordLine();
+    void CopyBack();
+    void DeleteIfExists(const std::string& path);
+    void DeleteRawImage();
+    void LogMemoryAroundError();
+    void SetTrayTip();
+    TDateTime Now() const;
+    std::string Local(const char* pattern) const;
+    std::string StatusAtTime() const;
+    bool Cancelled() const { return m_s.Cancel; }
+
+    TShared& m_s;
+    TCycleServices m_svc;
+    bool m_running = false;
+
+    // Values of one run.
+    bool m_client = false;
+    TDateTime m_start = 0;
+    TDateTime m_offset = 0;
+    std::string m_ridgeBase, m_natBase, m_workDir;
+    int m_downloaded = 0, m_processed = 0, m_disabled = 0, m_notDue = 0;
+    std::string m_processedList;
+    std::unique_ptr<TRadarObj> m_work;
+
+    // Values of one record.
+    int m_index = -1;
+    TDateTime m_jitter = 0;
+    TDateTime m_reference = 0;
+    std::string m_memReport, m_worldName, m_imageName, m_listingFile;
+};
+
+} // namespace sf
