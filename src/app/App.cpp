@@ -1,0 +1,162 @@
+#include "app/App.h"
+#include "app/CommandLine.h"
+#include "app/ConsoleView.h"
+#include "app/Demo.h"
+#include "app/Main.h"
+#include "app/SignalWatch.h"
+#include "app/SingleInstance.h"
+#include "core/Files.h"
+#include <QCoreApplication>
+#include <QTimer>
+#include <cstdio>
+#include <iostream>
+#include <memory>
+#include <unistd.h>
+
+namespace sf {
+
+namespace {
+
+std::string ExecutableFolder()
+{
+    std::string dir = QCoreApplication::applicationDirPath().toStdString();
+    return IncludeTrailingSlash(dir.empty() ? std::string(".") : dir);
+}
+
+bool DisplayAvailable()
+{
+    const char* x = std::getenv("DISPLAY");
+    const char* w = std::getenv("WAYLAND_DISPLAY");
+    return (x && *x) || (w && *w);
+}
+
+} // namespace
+
+int RunStormfetch(int argc, char** argv)
+{
+    std::vector<std::string> args(argv + 1, argv + argc);
+    TParseResult parsed = ParseCommandLine(args);
+    if (!parsed.Error.empty()) {
+        std::cerr << "stormfetch: " << parsed.Error << "\n" << UsageText();
+        return kExitUsage;
+    }
+    const TCommandLine& opt = parsed.Options;
+    if (opt.Help) {
+        std::cout << UsageText();
+        return kExitOk;
+    }
+    if (opt.Version) {
+        std::cout << kVersionText << std::endl;
+        return kExitOk;
+    }
+
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName("Stormfetch");
+
+    // One running copy per user; a second one hands its notice to the first and ends.
+    std::string lockFolder = InstanceLockFolder();
+    std::unique_ptr<TSingleInstance> instance;
+    if (lockFolder.empty()) {
+        std::cerr << "stormfetch: no private folder for the instance lock; running without it" << std::endl;
+    } else {
+        instance = std::make_unique<TSingleInstance>(lockFolder);
+        std::string lockError;
+        if (!instance->Acquire(&lockError)) {
+            instance->SendNotice();
+            return kExitOk;
+        }
+        if (!lockError.empty())
+            std::cerr << "stormfetch: " << lockError << "; running without the instance lock" << std::endl;
+        else
+            instance->Listen();
+    }
+
+    if (!opt.Headless)
+        std::cerr << "stormfetch: " << (DisplayAvailable() ? "no window in this build" : "no display")
+                  << ", running headless" << std::endl;
+
+    std::string programDir = opt.Home.empty() ? ExecutableFolder() : opt.Home;
+    if (opt.Demo)
+        programDir += "demo/";
+    if (!ForceDirectories(programDir) || !DirectoryExists(programDir)) {
+        std::cerr << "stormfetch: cannot create the program folder " << programDir << std::endl;
+        return kExitUsage;
+    }
+
+    TSystemClock clock;
+    THeadlessDialogs dialogs(std::cout, std::cerr, isatty(STDOUT_FILENO) == 1);
+
+    std::unique_ptr<TDemoFeed> demo;
+    std::string winePrefix = opt.WinePrefix;
+    if (opt.Demo) {
+        demo = std::make_unique<TDemoFeed>(programDir, clock);
+        std::string error;
+        if (!demo->Prepare(&error)) {
+            std::cerr << "stormfetch: the demo feed cannot start: " << error << std::endl;
+            return kExitFailure;
+        }
+        winePrefix = demo->WinePrefix();
+    }
+
+    TMain main(clock, dialogs, TMainOptions{programDir, winePrefix, true});
+    TConsoleView view(main.Shared().Hub, clock, std::cout);
+    if (demo)
+        demo->Attach(main);
+    main.Wire();
+
+    int status = kExitOk;
+    bool inLoop = false;
+    std::unique_ptr<QTimer> watchdog;
+    main.OnCloseRequested = [&] {
+        if (!inLoop)
+            return;
+        QCoreApplication::exit(0);
+        // A cycle that does not come back to the event loop within the close request's
+        // waits is left behind: the closing steps run where we are and the process ends.
+        watchdog = std::make_unique<QTimer>();
+        watchdog->setSingleShot(true);
+        QObject::connect(watchdog.get(), &QTimer::timeout, [&] {
+            main.Closing();
+            std::cout.flush();
+            std::fflush(nullptr);
+            _exit(main.HostMissing() ? kExitNoMapServer : kExitOk);
+        });
+        watchdog->start(9000);
+    };
+    TSignalWatch signals([&](int) {
+        view.Note("Stop requested, closing");
+        main.RequestClose();
+    });
+
+    view.Note(std::string(kVersionText) + " starting in " + programDir);
+    main.Create();
+    if (demo)
+        demo->Started(view);
+    main.FirstShow();
+
+    if (!main.CloseRequested()) {
+        if (opt.Once) {
+            main.TickOnce();
+        } else {
+            if (opt.RunForSeconds > 0)
+                QTimer::singleShot(opt.RunForSeconds * 1000, [&] { main.RequestClose(); });
+            inLoop = true;
+            if (!main.CloseRequested())
+                app.exec();
+            inLoop = false;
+        }
+    }
+    if (watchdog)
+        watchdog->stop();
+    main.CloseQuery();
+    main.Closing();
+    view.Note("Closed");
+
+    if (main.HostMissing())
+        status = kExitNoMapServer;
+    else if (opt.Once && main.Shared().QuorServerPath.empty())
+        status = kExitNoMapServer;
+    return status;
+}
+
+} // namespace sf

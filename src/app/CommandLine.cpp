@@ -1,0 +1,138 @@
+#include "app/CommandLine.h"
+#include <cerrno>
+#include <cstdlib>
+
+namespace sf {
+
+namespace {
+
+bool ParseSeconds(const std::string& text, int& out)
+{
+    if (text.empty() || text.size() > 9)
+        return false;
+    for (char c : text)
+        if (c < '0' || c > '9')
+            return false;
+    long v = std::strtol(text.c_str(), nullptr, 10);
+    if (v <= 0)
+        return false;
+    out = (int)v;
+    return true;
+}
+
+std::string AsFolder(std::string dir)
+{
+    while (dir.size() > 1 && dir.back() == '/' && dir[dir.size() - 2] == '/')
+        dir.pop_back();
+    if (!dir.empty() && dir.back() != '/')
+        dir += '/';
+    return dir;
+}
+
+} // namespace
+
+TParseResult ParseCommandLine(const std::vector<std::string>& args)
+{
+    TParseResult r;
+    TCommandLine& o = r.Options;
+    for (size_t i = 0; i < args.size(); ++i) {
+        std::string name = args[i];
+        std::string value;
+        bool hasInlineValue = false;
+        if (name.rfind("--", 0) == 0) {
+            auto eq = name.find('=');
+            if (eq != std::string::npos) {
+                value = name.substr(eq + 1);
+                name = name.substr(0, eq);
+                hasInlineValue = true;
+            }
+        }
+        auto takeValue = [&](std::string& into) -> bool {
+            if (hasInlineValue) {
+                into = value;
+            } else {
+                if (i + 1 >= args.size()) {
+                    r.Error = "option " + name + " needs a value";
+                    return false;
+                }
+                into = args[++i];
+            }
+            if (into.empty()) {
+                r.Error = "option " + name + " needs a value";
+                return false;
+            }
+            return true;
+        };
+        auto noValue = [&]() -> bool {
+            if (hasInlineValue) {
+                r.Error = "option " + name + " takes no value";
+                return false;
+            }
+            return true;
+        };
+
+        if (name == "--headless") {
+            if (!noValue()) return r;
+            o.Headless = true;
+        } else if (name == "--once") {
+            if (!noValue()) return r;
+            o.Once = true;
+        } else if (name == "--demo") {
+            if (!noValue()) return r;
+            o.Demo = true;
+        } else if (name == "--version") {
+            if (!noValue()) return r;
+            o.Version = true;
+        } else if (name == "--help" || name == "-h") {
+            if (!noValue()) return r;
+            o.Help = true;
+        } else if (name == "--home") {
+            std::string dir;
+            if (!takeValue(dir)) return r;
+            o.Home = AsFolder(dir);
+        } else if (name == "--wineprefix") {
+            std::string dir;
+            if (!takeValue(dir)) return r;
+            o.WinePrefix = AsFolder(dir);
+        } else if (name == "--run-for") {
+            std::string secs;
+            if (!takeValue(secs)) return r;
+            if (!ParseSeconds(secs, o.RunForSeconds)) {
+                r.Error = "option --run-for needs a whole number of seconds above 0, not \"" + secs + "\"";
+                return r;
+            }
+        } else if (name.rfind("-", 0) == 0) {
+            r.Error = "unknown option " + name;
+            return r;
+        } else {
+            r.Error = "unexpected argument \"" + name + "\"";
+            return r;
+        }
+    }
+    if (o.Once && o.RunForSeconds > 0) {
+        r.Error = "--once and --run-for cannot be combined";
+        return r;
+    }
+    return r;
+}
+
+std::string UsageText()
+{
+    return "Usage: stormfetch [--headless] [--home DIR] [--wineprefix DIR] [--once] [--run-for SECONDS]\n"
+           "                  [--demo] [--version] [--help]\n"
+           "Keeps the map of a UI-View32 station supplied with current radar underlays.\n"
+           "\n"
+           "  --headless         no window: status lines go to standard output, errors to standard error\n"
+           "  --home DIR         program folder (settings, lists, error log); default: the executable's folder\n"
+           "  --wineprefix DIR   Wine prefix holding UI-View32 and its map server; default: $WINEPREFIX, else ~/.wine\n"
+           "  --once             start, run one scheduler tick, close (exit 0; 3 without a map server)\n"
+           "  --run-for SECONDS  run, then close normally after SECONDS\n"
+           "  --demo             run against a built-in radar feed and a built-in map host, in DIR/demo/\n"
+           "  --version          print the version\n"
+           "  --help             print this text\n"
+           "\n"
+           "Exit status: 0 normal close, 2 command-line error or unusable program folder,\n"
+           "3 no map-server folder (--once) or UI-View32 missing.\n";
+}
+
+} // namespace sf

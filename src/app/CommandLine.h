@@ -1,0 +1,40 @@
+// The command line of the program and the exit statuses scripts rely on.
+#pragma once
+#include <string>
+#include <vector>
+
+namespace sf {
+
+/// Exit statuses of the program.
+enum TExitStatus : int {
+    kExitOk = 0,            ///< normal close (also a second instance, a signal, --version, --help)
+    kExitFailure = 1,       ///< the event loop could not be started
+    kExitUsage = 2,         ///< command-line error, or a program folder that cannot be created
+    kExitNoMapServer = 3,   ///< --once found no map-server folder, or the host program is missing
+};
+
+/// What the command line asks for.
+struct TCommandLine {
+    bool Headless = false;
+    bool Once = false;
+    bool Demo = false;
+    bool Version = false;
+    bool Help = false;
+    int RunForSeconds = 0;   ///< 0: run until closed
+    std::string Home;        ///< program folder, ending in "/" (empty: the executable's folder)
+    std::string WinePrefix;  ///< where the host programs are found (empty: $WINEPREFIX, else ~/.wine)
+};
+
+/// The parse of the arguments after the program name; Error is empty on success.
+struct TParseResult {
+    TCommandLine Options;
+    std::string Error;
+};
+
+/// Parses "--name value" and "--name=value" forms; unknown options, missing or bad
+/// values and stray arguments give an error text.
+TParseResult ParseCommandLine(const std::vector<std::string>& args);
+/// The usage text printed by --help and after a command-line error.
+std::string UsageText();
+
+} // namespace sf

@@ -1,0 +1,92 @@
+#include "app/ConsoleView.h"
+#include "core/DateTime.h"
+
+namespace sf {
+
+std::string OneLine(const std::string& text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        char c = text[i];
+        if (c == '\r') {
+            if (i + 1 < text.size() && text[i + 1] == '\n')
+                ++i;
+            out += " / ";
+        } else if (c == '\n') {
+            out += " / ";
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+bool IsConsoleControl(const std::string& control)
+{
+    return control == "Sbar" || control == "FileLbl" || control == "RidgeLbl" || control == "StateLbl"
+        || control == "ShpLbl" || control == "LoopLbl";
+}
+
+std::string ConsoleLine(TDateTime localNow, const std::string& control, const std::string& text)
+{
+    return FormatDateTime("hh:nn:ss", localNow) + " " + control + ": " + OneLine(text);
+}
+
+TConsoleView::TConsoleView(TViewHub& hub, const IClock& clock, std::ostream& out) : m_clock(clock), m_out(out)
+{
+    // The hub outlives this view only inside TMain, which owns both; the listener is
+    // installed once and never removed.
+    hub.Listeners.push_back([this](const std::string& control, const std::string& text) { Changed(control, text); });
+}
+
+void TConsoleView::Note(const std::string& text)
+{
+    m_out << FormatDateTime("hh:nn:ss", m_clock.LocalNow()) << " " << OneLine(text) << std::endl;
+}
+
+void TConsoleView::Changed(const std::string& control, const std::string& text)
+{
+    if (!IsConsoleControl(control))
+        return;
+    m_out << ConsoleLine(m_clock.LocalNow(), control, text) << std::endl;
+}
+
+THeadlessDialogs::THeadlessDialogs(std::ostream& out, std::ostream& err, bool outIsTerminal)
+    : m_out(out), m_err(err), m_terminal(outIsTerminal)
+{
+}
+
+void THeadlessDialogs::ErrorBox(const std::string& text)
+{
+    m_err << "stormfetch: " << OneLine(text) << std::endl;
+}
+
+bool THeadlessDialogs::AskYesNo(const std::string& text)
+{
+    m_err << "stormfetch: " << OneLine(text) << " -> No" << std::endl;
+    return false;
+}
+
+std::optional<std::string> THeadlessDialogs::BrowseFolder(const std::string&, const std::string&)
+{
+    return std::nullopt;
+}
+
+std::optional<std::string> THeadlessDialogs::ChooseFile(const std::string&, const std::string&)
+{
+    return std::nullopt;
+}
+
+void THeadlessDialogs::ShellOpen(const std::string& target)
+{
+    m_err << "stormfetch: open " << target << std::endl;
+}
+
+void THeadlessDialogs::Beep()
+{
+    if (m_terminal)
+        m_out << '\a' << std::flush;
+}
+
+} // namespace sf

@@ -1,0 +1,55 @@
+// The view of a program without a window: every change of the status panel and of
+// the progress labels becomes one time-stamped line a person or the journal can read,
+// and the questions a window would ask are answered without a person.
+#pragma once
+#include "core/Clock.h"
+#include "core/Controls.h"
+#include "core/Dialogs.h"
+#include <ostream>
+#include <string>
+
+namespace sf {
+
+/// "hh:nn:ss <control>: <text>" for one change, with each "\r" shown as " / " so one
+/// message stays one line. Control names of the status panel are given as "Sbar".
+std::string ConsoleLine(TDateTime localNow, const std::string& control, const std::string& text);
+/// True for the controls the console shows: Sbar (panel 0), FileLbl, RidgeLbl, StateLbl, ShpLbl, LoopLbl.
+bool IsConsoleControl(const std::string& control);
+
+/// Prints the shown controls' changes to out, stamped with the clock's local time.
+class TConsoleView {
+public:
+    TConsoleView(TViewHub& hub, const IClock& clock, std::ostream& out);
+    TConsoleView(const TConsoleView&) = delete;
+    TConsoleView& operator=(const TConsoleView&) = delete;
+    /// Writes a free line (start-up notes, the demo's folders) in the same layout.
+    void Note(const std::string& text);
+
+private:
+    void Changed(const std::string& control, const std::string& text);
+    const IClock& m_clock;
+    std::ostream& m_out;
+};
+
+/// Dialogs without a person: error boxes to err, every Yes/No answered No, no folder
+/// or file chosen, shell opens only noted, the beep a BEL when out is a terminal.
+class THeadlessDialogs final : public IDialogs {
+public:
+    THeadlessDialogs(std::ostream& out, std::ostream& err, bool outIsTerminal);
+    void ErrorBox(const std::string& text) override;
+    bool AskYesNo(const std::string& text) override;
+    std::optional<std::string> BrowseFolder(const std::string& title, const std::string& root) override;
+    std::optional<std::string> ChooseFile(const std::string& title, const std::string& initialDir) override;
+    void ShellOpen(const std::string& target) override;
+    void Beep() override;
+
+private:
+    std::ostream& m_out;
+    std::ostream& m_err;
+    bool m_terminal;
+};
+
+/// Replaces each CR (and a CR LF pair) by " / " and each other line break by " / ".
+std::string OneLine(const std::string& text);
+
+} // namespace sf

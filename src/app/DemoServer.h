@@ -1,0 +1,68 @@
+// A small web server on 127.0.0.1 that publishes generated radar in the RIDGE
+// layout: current site images with world files and legends, the site archive
+// listings of the last hour, and the national mosaics with their listing.
+#pragma once
+#include "core/DateTime.h"
+#include <functional>
+#include <map>
+#include <memory>
+#include <vector>
+#include <string>
+
+class QTcpServer;
+class QTcpSocket;
+
+namespace sf {
+
+class IClock;
+
+/// Where the served bytes come from. An empty answer means "no such file" (404).
+struct TDemoRadarSource {
+    std::function<std::string(const std::string& site, const std::string& product, TDateTime utc)> SiteGif;
+    std::function<std::string(const std::string& site, const std::string& product)> SiteWorld;
+    std::function<std::string(const std::string& site, const std::string& product)> Legend;
+    std::function<std::string(TDateTime utc)> MosaicGif;   ///< the "ConUS" GIF mosaic
+    std::function<std::string()> MosaicGifWorld;
+    std::function<std::string(TDateTime utc)> MosaicPng;   ///< the national reflectivity PNG mosaic
+    std::function<std::string()> MosaicPngWorld;
+};
+
+struct TDemoAnswer {
+    int Code = 404;
+    std::string ContentType = "text/html";
+    std::string Body;
+};
+
+/// A new image appears every 5 minutes: the start of the 5-minute slot holding utc.
+TDateTime DemoImageTime(TDateTime utc);
+/// "<prefix>_yyyymmdd_hhnn<suffix>" for an image time (UTC).
+std::string DemoTimedName(const std::string& prefix, TDateTime imageTime, const std::string& suffix);
+/// The directory-index page naming the given files, one anchor per line.
+std::string DemoListingPage(const std::string& title, const std::vector<std::string>& files);
+/// The answer for one request target (path with optional query, or an absolute URL) at utc.
+TDemoAnswer DemoAnswer(const std::string& target, TDateTime utc, const TDemoRadarSource& source);
+
+class TDemoServer {
+public:
+    TDemoServer(const IClock& clock, TDemoRadarSource source);
+    ~TDemoServer();
+    TDemoServer(const TDemoServer&) = delete;
+    TDemoServer& operator=(const TDemoServer&) = delete;
+    /// Listens on 127.0.0.1 at a free port; false with a message when it cannot.
+    bool Start(std::string* error);
+    int Port() const { return m_port; }
+    /// "http://127.0.0.1:<port>/ridge/RadarImg/" and ".../ridge/Conus/RadarImg/".
+    std::string RidgeBase() const;
+    std::string RidgeNatBase() const;
+    int Requests() const { return m_requests; }
+
+private:
+    void Serve(QTcpSocket* socket);
+    const IClock& m_clock;
+    TDemoRadarSource m_source;
+    std::unique_ptr<QTcpServer> m_server;
+    int m_port = 0;
+    int m_requests = 0;
+};
+
+} // namespace sf

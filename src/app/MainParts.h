@@ -1,0 +1,27 @@
+// The subsystem objects the main object owns (kept out of Main.h so that the
+// interface of TMain does not change as subsystems are added). Declared in the
+// order they are built; they go in the reverse order.
+#pragma once
+#include "app/Main.h"
+#include "cycle/Cycle.h"
+#include "cycle/Scheduler.h"
+#include "host/HostLink.h"
+#include "host/UiViewClient.h"
+#include "imaging/Convert.h"
+#include "net/Fetch.h"
+#include "warnings/ShpDownload.h"
+#include <memory>
+
+namespace sf {
+
+struct TMain::TParts {
+    std::unique_ptr<TclsUIV> PendingClient; ///< a link adapter given before the wiring
+    std::unique_ptr<TWebFetch> Web;         ///< RidgeCli, ShpCli and their time-outs
+    std::unique_ptr<THostLink> HostLink;
+    std::unique_ptr<TConverter> Converter;  ///< the working images of the conversions
+    std::unique_ptr<TCycle> Cycle;
+    std::unique_ptr<TScheduler> Scheduler;
+    std::unique_ptr<TShpDownload> ShpRun;
+};
+
+} // namespace sf

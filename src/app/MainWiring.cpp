@@ -1,0 +1,108 @@
+// Wiring of the subsystems into the main object: which operation serves which
+// creation step, hook and timer.
+#include "app/Main.h"
+#include "app/MainParts.h"
+#include "core/Grid.h"
+#include "core/ListFile.h"
+#include "core/RadarObj.h"
+#include "core/SourceLists.h"
+#include "host/HostDiscovery.h"
+#include "host/TargetDirs.h"
+#include "imaging/Accumulate.h"
+#include "net/Listing.h"
+#include <stdexcept>
+
+namespace sf {
+
+void TMain::Wire()
+{
+    if (!m_parts)
+        m_parts = std::make_unique<TParts>();
+    TParts& p = *m_parts;
+    if (p.Web)
+        return;
+
+    m_s.WinePrefix = ChooseWinePrefix(m_options.WinePrefix);
+    p.Web = std::make_unique<TWebFetch>(m_s);
+    std::unique_ptr<TclsUIV> client = p.PendingClient ? std::move(p.PendingClient) : MakeLinkFromSettings(m_s);
+    p.HostLink = std::make_unique<THostLink>(m_s, std::move(client));
+    p.HostLink->Wire();
+    p.HostLink->InitControls();
+    InitTargetControls(m_s);
+
+    m_steps.HostDiscovery = [this] { sf::HostDiscovery(m_s); };
+    m_steps.LoadSourceLists = [this] {
+        std::string error;
+        if (!LoadSourceLists(m_s, &error))
+            throw std::runtime_error(error);
+    };
+    m_steps.LoadDownloadList = [this] {
+        LoadList(m_s);
+        RebuildGrid(m_s);
+    };
+    m_steps.LoadTargetList = [this] { LoadTargetList(m_s); };
+    m_steps.CreateWorkingImages = [this] { m_parts->Converter = std::make_unique<TConverter>(m_s); };
+    m_steps.FreeWorkingImages = [this] { m_parts->Converter.reset(); };
+    m_steps.ConnectUiView = [this] { m_parts->HostLink->ConnectUiView(); };
+    m_steps.SeedTargetList = [this] {
+        // The seeding starts the close path itself when UI-View32 is missing.
+        const bool before = m_closeRequested;
+        SeedTargetList(m_s);
+        return before || !m_closeRequested;
+    };
+    m_steps.DeleteStaleImages = [this](const std::string& path) { DeleteStaleImages(m_s, path); };
+    m_steps.FetchBusy = [this] { return m_parts->Web->RidgeCli().State() != httpReady; };
+    m_steps.AbortFetch = [this] { m_parts->Web->Abort(); };
+    m_s.Hooks.SaveList = [this] { SaveList(m_s); };
+    m_s.Hooks.RebuildGrid = [this] { RebuildGrid(m_s); };
+
+    auto converter = [this]() -> TConverter& {
+        if (!m_parts->Converter)
+            throw std::runtime_error("the working images do not exist");
+        return *m_parts->Converter;
+    };
+    TCycleServices services;
+    services.FetchFile = [this](const std::string& url, const std::string& path, TRadarObj& rec) {
+        m_s.FetchResult = m_parts->Web->FetchFile(url, path, &rec);
+    };
+    services.ScanSiteListing = [this](const std::string& path) { return ScanSiteListing(m_s, path); };
+    services.ScanMosaicListing = [this](const std::string& path) { return ScanMosaicListing(m_s, path); };
+    services.ImageTimeFromName = [this](const std::string& name) { return ImageTimeFromName(m_s, name); };
+    services.ConvertSiteImage = [converter](const std::string& path, TRadarObj& rec) {
+        return converter().ConvertSiteImage(rec, path);
+    };
+    services.ConvertMosaicImage = [converter](const std::string& path, TRadarObj& rec) {
+        return converter().ConvertMosaicImage(rec, path);
+    };
+    services.RebuildURLs = [this] { RebuildURLs(m_s); };
+    services.RidgeReady = [this] { return m_parts->Web->RidgeCli().State() == httpReady; };
+    services.RidgeAbort = [this] { m_parts->Web->RidgeCli().Abort(); };
+    p.Cycle = std::make_unique<TCycle>(m_s, services);
+    p.Scheduler = std::make_unique<TScheduler>(
+        m_s, [this] { m_parts->Cycle->Run(); }, services.RidgeReady);
+
+    p.ShpRun = std::make_unique<TShpDownload>(m_s, *p.Web);
+    ShpTimerHook = [this] { m_parts->ShpRun->ShpTimer(); };
+    m_s.Shp.OnTimer = [this] {
+        if (ShpTimerHook)
+            ShpTimerHook();
+    };
+}
+
+void TMain::UseLink(std::unique_ptr<TclsUIV> link)
+{
+    if (!m_parts)
+        m_parts = std::make_unique<TParts>();
+    m_parts->PendingClient = std::move(link);
+}
+
+TclsUIV* TMain::Link() const
+{
+    if (!m_parts)
+        return nullptr;
+    if (m_parts->HostLink)
+        return &m_parts->HostLink->Client();
+    return m_parts->PendingClient.get();
+}
+
+} // namespace sf
