@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <limits>
 #include <vector>
 
 namespace sf {
@@ -85,6 +86,9 @@ bool ParseFloatText(const std::string& text, float& out)
     double d = 0;
     if (!ParseNumber(text, d))
         return false;
+    // A value beyond the single range is no more a number here than bad text.
+    if (std::fabs(d) > (double)std::numeric_limits<float>::max())
+        return false;
     out = (float)d;
     return true;
 }
@@ -135,19 +139,23 @@ void TRadarObj::ReadWorldFile(const std::string& path)
     if (!ReadFileBytes(path, bytes))
         return;
     std::vector<std::string> lines = TextLines(bytes);
-    // World files served as web pages carry tag text around the numbers.
-    for (size_t i = lines.size(); i-- > 0;) {
-        std::string line = lines[i];
-        if (line.find('<') == std::string::npos)
-            continue;
-        size_t gt;
-        while ((gt = line.find('>')) != std::string::npos)
-            line = Trim(line.substr(gt + 1));
-        if (line.empty())
-            lines.erase(lines.begin() + (long)i);
-        else
-            lines[i] = line;
+    // World files served as web pages carry tag text around the numbers. Cutting a
+    // line after its first ">" and trimming, until no ">" is left, keeps the trimmed
+    // text after its last ">"; lines left empty are dropped. One pass, so that a page
+    // of many tags or lines cannot stall the program.
+    std::vector<std::string> kept;
+    kept.reserve(lines.size());
+    for (std::string& line : lines) {
+        if (line.find('<') != std::string::npos) {
+            const size_t gt = line.rfind('>');
+            if (gt != std::string::npos)
+                line = Trim(line.substr(gt + 1));
+            if (line.empty())
+                continue;
+        }
+        kept.push_back(std::move(line));
     }
+    lines.swap(kept);
     if (lines.size() != 6)
         return;
     float* targets[4] = {&Left, &Top, &PixelSizeX, &PixelSizeY};

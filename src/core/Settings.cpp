@@ -33,6 +33,14 @@ std::string BuiltInShapeFolder(const TShared& s)
     return s.ProgramDir + "ShpFiles/";
 }
 
+// An integer key as the program stores it: 32 bits; a value outside them is no
+// number and yields the default, as any other malformed value does.
+int ReadInt(const TIniText& ini, const char* section, const char* key, int def)
+{
+    const long long v = ini.ReadInteger(section, key, def);
+    return (v < INT_MIN || v > INT_MAX) ? def : (int)v;
+}
+
 } // namespace
 
 std::string SettingsPath(const TShared& s)
@@ -47,14 +55,14 @@ void LoadSettings(TShared& s)
     const TIniFile file(SettingsPath(s));
     const TIniText& ini = file.Ini();
 
-    s.WindowLeft = ClampInt(ini.ReadInteger(kUser, "Left", 50), INT_MIN, INT_MAX);
-    s.WindowTop = ClampInt(ini.ReadInteger(kUser, "top", 50), INT_MIN, INT_MAX);
-    s.WindowWidth = ClampInt(ini.ReadInteger(kUser, "Width", 594), INT_MIN, INT_MAX);
-    s.WindowHeight = ClampInt(ini.ReadInteger(kUser, "Height", 395), INT_MIN, INT_MAX);
+    s.WindowLeft = ReadInt(ini, kUser, "Left", 50);
+    s.WindowTop = ReadInt(ini, kUser, "top", 50);
+    s.WindowWidth = ReadInt(ini, kUser, "Width", 594);
+    s.WindowHeight = ReadInt(ini, kUser, "Height", 395);
 
     s.RidgeBase = ini.ReadString(kUrl, "RIDGE", kDefaultRidgeBase);
     s.RidgeNatBase = ini.ReadString(kUrl, "RIDGENAT", kDefaultRidgeNatBase);
-    s.SelectRidge = ClampInt(ini.ReadInteger(kUrl, "SelectRidge", 0), INT_MIN, INT_MAX);
+    s.SelectRidge = ReadInt(ini, kUrl, "SelectRidge", 0);
     s.ProxyHost = ini.ReadString(kUrl, "ProxyHost", "");
     s.ProxyPort = ini.ReadString(kUrl, "ProxyPort", "80");
 
@@ -69,11 +77,11 @@ void LoadSettings(TShared& s)
     s.Removestaleunderlaysatstartup1.Checked = ini.ReadBool(kUser, "RemoveStale", false);
     s.SaveGifChk.Checked = ini.ReadBool(kUser, "NativeFmt", true);
 
-    s.HintPauseMS = ClampInt(ini.ReadInteger(kUser, "HintPauseMS", 6000), INT_MIN, INT_MAX);
+    s.HintPauseMS = ReadInt(ini, kUser, "HintPauseMS", 6000);
     s.AccumChk.Checked = ini.ReadBool(kUser, "Accumulate", false);
 
     // A zero interval would time every fetch out at once.
-    const int timeOut = ClampInt(ini.ReadInteger(kUser, "WebTimeOut", 7), 1, kMaxWebTimeOut);
+    const int timeOut = ClampInt(ReadInt(ini, kUser, "WebTimeOut", 7), 1, kMaxWebTimeOut);
     s.RidgeTimer.SetInterval(timeOut * 1000);
 
     s.LegendChk.Checked = ini.ReadBool(kUser, "Legend", false);
@@ -82,7 +90,7 @@ void LoadSettings(TShared& s)
     if (!s.TrayTip.empty() && s.Hooks.SetTrayTip)
         s.Hooks.SetTrayTip();
 
-    const int mode = ClampInt(ini.ReadInteger(kUser, "Mode", 0), 0, 1);
+    const int mode = ClampInt(ReadInt(ini, kUser, "Mode", 0), 0, 1);
     if (mode != s.ModeGrp.ItemIndex) {
         s.ModeGrp.ItemIndex = mode;
         ModeSwitch(s);

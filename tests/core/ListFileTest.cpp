@@ -156,6 +156,17 @@ TEST_F(ListFileTest, ThreeBoundsFieldsLeaveGeoValuesAtZero)
     EXPECT_EQ(r.Top, 0.0f);
 }
 
+TEST_F(ListFileTest, BoundsBeyondTheSingleRangeEndTheConversion)
+{
+    Load("IL,Chicago,LOT\tVelocity, N0V\tx\tS\t-90,1e39,-80,38\tFALSE\tTRUE\t03/15/2012 07:05:09\t"
+         "03/15/2012 07:05:09\t03/15/2012 07:05:09\n");
+    const TRadarObj& r = E.S.List[0];
+    EXPECT_EQ(r.Left, -90.0f);
+    EXPECT_EQ(r.Top, 0.0f);
+    EXPECT_EQ(r.Right, 0.0f);
+    EXPECT_EQ(r.Bottom, 0.0f);
+}
+
 TEST_F(ListFileTest, InvalidNameStatusIsSetAfterLoading)
 {
     Load("!!..,dots\t, \t..\tWaiting for new file\t\tFALSE\tTRUE\n");

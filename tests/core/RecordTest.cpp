@@ -187,6 +187,44 @@ TEST_F(WorldFileTest, BadNumberKeepsWhatWasStoredBeforeIt)
     EXPECT_EQ(R.Bounds, "");
 }
 
+TEST_F(WorldFileTest, EveryTagOnALineIsCutAndAnUnclosedTagStays)
+{
+    R.ReadWorldFile(Write("<a> <b>  0.5 \n0\n0\n-0.5\n-90\n40\n"));
+    EXPECT_FLOAT_EQ(R.PixelSizeX, 0.5f);
+    R = TRadarObj();
+    // "<p" holds no ">": the line stays, so the file has seven lines and is ignored.
+    R.ReadWorldFile(Write("<p\n0.5\n0\n0\n-0.5\n-90\n40\n"));
+    EXPECT_EQ(R.PixelSizeX, 0.0f);
+    EXPECT_EQ(R.Bounds, "");
+}
+
+TEST_F(WorldFileTest, PageFullOfTagsIsReadInOnePass)
+{
+    // A served page with very many tags on one line and very many tag-only lines.
+    std::string page;
+    for (int i = 0; i < 100000; ++i)
+        page += "<br>\r\n";
+    std::string tags;
+    for (int i = 0; i < 100000; ++i)
+        tags += "<i>";
+    page += tags + "0.5\r\n0\r\n0\r\n-0.5\r\n-90\r\n40\r\n" + page;
+    R.ReadWorldFile(Write(page));
+    EXPECT_FLOAT_EQ(R.PixelSizeX, 0.5f);
+    EXPECT_FLOAT_EQ(R.Left, -90.25f);
+}
+
+TEST_F(WorldFileTest, ValueBeyondTheSingleRangeIsNoNumber)
+{
+    R.ReadWorldFile(Write("0.5\n0\n0\n-0.5\n-90\n1e39\n"));
+    EXPECT_FLOAT_EQ(R.Left, -90.0f); // stored before the bad value, not shifted
+    EXPECT_EQ(R.Top, 0.0f);
+    EXPECT_EQ(R.PixelSizeX, 0.0f);
+    EXPECT_EQ(R.Bounds, "");
+    float v = 1;
+    EXPECT_FALSE(ParseFloatText("-3.5e38", v));
+    EXPECT_TRUE(ParseFloatText("3.4e38", v));
+}
+
 TEST(RecordBounds, NoGeoReferenceEmptiesBounds)
 {
     TRadarObj r;

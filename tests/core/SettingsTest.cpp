@@ -114,6 +114,21 @@ TEST_F(SettingsTest, TimeOutBelowOneSecondIsOneSecond)
     EXPECT_EQ(E.S.RidgeTimer.Interval(), 1000);
 }
 
+TEST_F(SettingsTest, IntegersBeyond32BitsGiveTheirDefaults)
+{
+    E.Dir.Write("stormfetch.ini", "[User]\r\nLeft=99999999999\r\ntop=-4294967296\r\nWidth=0x100000000\r\n"
+                                  "WebTimeOut=4294967308\r\nMode=4294967297\r\nHeight=700\r\n"
+                                  "[URL]\r\nSelectRidge=8589934593\r\n");
+    LoadSettings(E.S);
+    EXPECT_EQ(E.S.WindowLeft, 50);
+    EXPECT_EQ(E.S.WindowTop, 50);
+    EXPECT_EQ(E.S.WindowWidth, 594);
+    EXPECT_EQ(E.S.WindowHeight, 700);
+    EXPECT_EQ(E.S.RidgeTimer.Interval(), 7000);
+    EXPECT_EQ(E.S.ModeGrp.ItemIndex, 0);
+    EXPECT_EQ(E.S.SelectRidge, 0);
+}
+
 TEST_F(SettingsTest, ShutdownKeyIsOneEntryWhateverItsCase)
 {
     E.Dir.Write("stormfetch.ini", "[User]\r\nUiViewShutdown=0\r\n");

@@ -1,0 +1,29 @@
+#include "core/Clock.h"
+#include "core/Pump.h"
+#include <QCoreApplication>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+using namespace sf;
+
+TEST(Delay, ZeroReturnsAtOnceWithoutProcessingEvents)
+{
+    TFakeClock clock(40000.0);
+    bool ran = false;
+    QTimer::singleShot(0, [&] { ran = true; });
+    Delay(clock, 0);
+    EXPECT_FALSE(ran);
+    Pump();
+    EXPECT_TRUE(ran);
+}
+
+TEST(Delay, KeepsEventsRunningUntilTheLocalEndTime)
+{
+    TFakeClock clock(40000.0, -5.0 / 24.0);
+    clock.AutoStep = 0.1 * kOneSecond; // every reading advances the clock
+    int runs = 0;
+    QTimer::singleShot(0, [&] { ++runs; });
+    Delay(clock, 1.0);
+    EXPECT_EQ(runs, 1);
+    EXPECT_GE(clock.LocalNow(), 40000.0 - 5.0 / 24.0 + kOneSecond);
+}
