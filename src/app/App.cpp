@@ -6,6 +6,7 @@
 #include "app/SignalWatch.h"
 #include "app/SingleInstance.h"
 #include "core/Files.h"
+#include "core/ProgramDir.h"
 #include <QCoreApplication>
 #include <QTimer>
 #include <cstdio>
@@ -16,12 +17,6 @@
 namespace sf {
 
 namespace {
-
-std::string ExecutableFolder()
-{
-    std::string dir = QCoreApplication::applicationDirPath().toStdString();
-    return IncludeTrailingSlash(dir.empty() ? std::string(".") : dir);
-}
 
 bool DisplayAvailable()
 {
@@ -75,7 +70,8 @@ int RunStormfetch(int argc, char** argv)
         std::cerr << "stormfetch: " << (DisplayAvailable() ? "no window in this build" : "no display")
                   << ", running headless" << std::endl;
 
-    std::string programDir = opt.Home.empty() ? ExecutableFolder() : opt.Home;
+    // --home, else the executable's folder when writable, else $XDG_DATA_HOME/stormfetch/.
+    std::string programDir = ResolveProgramDir(opt.Home, QCoreApplication::applicationFilePath().toStdString());
     if (opt.Demo)
         programDir += "demo/";
     if (!ForceDirectories(programDir) || !DirectoryExists(programDir)) {
@@ -99,6 +95,8 @@ int RunStormfetch(int argc, char** argv)
     }
 
     TMain main(clock, dialogs, TMainOptions{programDir, winePrefix, true});
+    // The settings file is named after the executable (up to its first ".").
+    main.Shared().ExeName = ExtractFileName(QCoreApplication::applicationFilePath().toStdString());
     TConsoleView view(main.Shared().Hub, clock, std::cout);
     if (demo)
         demo->Attach(main);

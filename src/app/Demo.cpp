@@ -99,7 +99,9 @@ bool TDemoFeed::Prepare(std::string* error)
     ini.Ini().WriteString("URL", "RIDGE", m_server->RidgeBase());
     ini.Ini().WriteString("URL", "RIDGENAT", m_server->RidgeNatBase());
     ini.Ini().WriteInteger("URL", "SelectRidge", 0);
+    ini.Ini().WriteString("Shp", "URL", m_server->ShapefileBase());
     if (fresh) {
+        ini.Ini().WriteBool("Shp", "Severe", true);
         ini.Ini().WriteBool("User", "NativeFmt", false);
         ini.Ini().WriteBool("User", "Legend", true);
         ini.Ini().WriteBool("User", "LogErrors", true);

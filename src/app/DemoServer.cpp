@@ -1,4 +1,5 @@
 #include "app/DemoServer.h"
+#include "app/DemoShapes.h"
 #include "core/Clock.h"
 #include "core/Text.h"
 #include <QHostAddress>
@@ -100,6 +101,7 @@ TDemoAnswer DemoAnswer(const std::string& target, TDateTime utc, const TDemoRada
         path = path.substr(0, q);
     }
     const std::string site = "/ridge/RadarImg/", legend = "/ridge/Legend/", nat = "/ridge/Conus/RadarImg/";
+    const std::string shapes = kDemoShapePath;
     const TDateTime now = DemoImageTime(utc);
 
     if (SameText(path, nat)) {
@@ -130,6 +132,8 @@ TDemoAnswer DemoAnswer(const std::string& target, TDateTime utc, const TDemoRada
             return Found("image/gif", call(src.MosaicGif, t));
         return {};
     }
+    if (StartsWith(path, shapes))
+        return Found("application/octet-stream", DemoShapefile(path.substr(shapes.size()), utc));
     if (StartsWith(path, legend)) {
         // /ridge/Legend/<product>/<site>_<product>_Legend_0.gif
         std::string rest = path.substr(legend.size());
@@ -204,6 +208,11 @@ std::string TDemoServer::RidgeBase() const
 std::string TDemoServer::RidgeNatBase() const
 {
     return "http://127.0.0.1:" + std::to_string(m_port) + "/ridge/Conus/RadarImg/";
+}
+
+std::string TDemoServer::ShapefileBase() const
+{
+    return "http://127.0.0.1:" + std::to_string(m_port) + kDemoShapePath;
 }
 
 void TDemoServer::Serve(QTcpSocket* s)

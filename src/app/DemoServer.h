@@ -27,6 +27,9 @@ struct TDemoRadarSource {
     std::function<std::string()> MosaicPngWorld;
 };
 
+/// Where the demo publishes its warning shapefile sets.
+inline constexpr const char* kDemoShapePath = "/regsci/gis/shapefiles/";
+
 struct TDemoAnswer {
     int Code = 404;
     std::string ContentType = "text/html";
@@ -54,6 +57,8 @@ public:
     /// "http://127.0.0.1:<port>/ridge/RadarImg/" and ".../ridge/Conus/RadarImg/".
     std::string RidgeBase() const;
     std::string RidgeNatBase() const;
+    /// "http://127.0.0.1:<port>/regsci/gis/shapefiles/".
+    std::string ShapefileBase() const;
     int Requests() const { return m_requests; }
 
 private:

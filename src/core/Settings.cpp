@@ -1,4 +1,5 @@
 #include "core/Settings.h"
+#include <cctype>
 #include "core/Files.h"
 #include "core/IniFile.h"
 #include "core/ListHandlers.h"
@@ -31,6 +32,24 @@ std::string BuiltInShapeFolder(const TShared& s)
             return IncludeTrailingSlash(mapped);
     }
     return s.ProgramDir + "ShpFiles/";
+}
+
+bool IsWindowsPath(const std::string& text)
+{
+    return text.size() >= 3 && std::isalpha((unsigned char)text[0]) && text[1] == ':' &&
+           (text[2] == '\\' || text[2] == '/');
+}
+
+// A folder written as a Windows path (an ini carried over from a Windows station)
+// lies inside the Wine prefix; mapped there when the prefix has that drive.
+std::string HostFolder(const TShared& s, const std::string& text)
+{
+    if (IsWindowsPath(text) && !s.WinePrefix.empty()) {
+        const std::string mapped = WinePathToLinux(s.WinePrefix, text);
+        if (!mapped.empty())
+            return IncludeTrailingSlash(mapped);
+    }
+    return text;
 }
 
 // An integer key as the program stores it: 32 bits; a value outside them is no
@@ -104,12 +123,13 @@ void LoadSettings(TShared& s)
     s.ShpURLEd.SetCaption(ini.ReadString(kShp, "URL", kDefaultShpURL));
 
     if (!s.QuorServerPath.empty())
-        s.TargetED.SetCaption(ini.ReadString(kShp, "Dir", s.QuorServerPath + "ShpFiles"));
+        s.TargetED.SetCaption(HostFolder(s, ini.ReadString(kShp, "Dir", s.QuorServerPath + "ShpFiles")));
     else if (s.TargetED.Caption() == kBuiltInShpFolder)
         s.TargetED.SetCaption(BuiltInShapeFolder(s));
 
     const std::string folder = Trim(s.TargetED.Caption());
-    if (!folder.empty() && !DirectoryExists(folder))
+    // A Windows path the prefix does not map is never created as a local folder name.
+    if (!folder.empty() && !IsWindowsPath(folder) && !DirectoryExists(folder))
         ForceDirectories(folder);
 
     s.LoadingSettings = false;

@@ -221,6 +221,30 @@ TEST_F(SettingsTest, PrefixWithoutDriveCIsNeverCreated)
     EXPECT_FALSE(std::filesystem::exists(E.Dir.Path() + "nowine"));
 }
 
+TEST_F(SettingsTest, StoredWindowsFolderLiesInThePrefixAndIsNeverMadeLocally)
+{
+    const std::string prefix = E.Dir.Path() + "wine";
+    std::filesystem::create_directories(prefix + "/drive_c/Quor");
+    std::filesystem::create_directories(prefix + "/dosdevices");
+    std::filesystem::create_directory_symlink("../drive_c", prefix + "/dosdevices/c:");
+    E.S.WinePrefix = prefix;
+    E.S.QuorServerPath = E.Dir.Path() + "Quor/";
+    E.Dir.Write("stormfetch.ini", "[Shp]\r\nDir=C:\\quor\\ShpFiles\\\r\n");
+    LoadSettings(E.S);
+    const std::string want = std::filesystem::canonical(prefix + "/drive_c/Quor").string() + "/ShpFiles/";
+    EXPECT_EQ(E.S.TargetED.Caption(), want);
+    EXPECT_TRUE(DirectoryExists(want));
+
+    // A drive the prefix does not have: the text stays, and no folder named after it appears.
+    const auto cwd = std::filesystem::current_path();
+    std::filesystem::current_path(E.Dir.Path());
+    E.Dir.Write("stormfetch.ini", "[Shp]\r\nDir=Q:\\Nowhere\\\r\n");
+    LoadSettings(E.S);
+    std::filesystem::current_path(cwd);
+    EXPECT_EQ(E.S.TargetED.Caption(), "Q:\\Nowhere\\");
+    EXPECT_FALSE(std::filesystem::exists(E.Dir.Path() + "Q:\\Nowhere\\"));
+}
+
 TEST_F(SettingsTest, FailedSaveNamesTheFile)
 {
     E.S.ProgramDir = E.Dir.Path() + "no/such/";
