@@ -1,0 +1,210 @@
+#include "imaging/Accumulate.h"
+#include "core/DateTime.h"
+#include "core/Files.h"
+#include "core/Log.h"
+#include "core/Text.h"
+#include <algorithm>
+#include <cctype>
+
+namespace sf {
+
+namespace {
+
+constexpr int kSeriesLength = 10;
+
+/// Path part of a listing line "yyyymmddhhnnss<TAB>path".
+std::string ListedPath(const std::string& line)
+{
+    const size_t tab = line.find('\t');
+    return tab == std::string::npos ? line : line.substr(tab + 1);
+}
+
+std::string UpToFirstDot(const std::string& name)
+{
+    const size_t dot = name.find('.');
+    return dot == std::string::npos ? name : name.substr(0, dot);
+}
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+/// Deletes a file whatever the case of its name on disk; true when it is gone.
+bool DeleteAnyCase(const std::string& path)
+{
+    return DeleteFile(ResolvePath(path));
+}
+
+/// The name under which the k-th newest image is parked: t + k + ".tmp".
+std::string ParkingStem(const std::string& s, bool digitRule)
+{
+    std::string t = s;
+    if (digitRule) {
+        if (s.size() >= 2) {
+            long long v = 0;
+            if (TryStrToInt(s.substr(s.size() - 2), v) && v >= 0)
+                t.pop_back();
+        }
+    } else {
+        while (t.size() > 2 && IsDigit(t.back()))
+            t.pop_back();
+    }
+    return t;
+}
+
+int32_t Shift(TShared& s, const std::string& x, bool gif)
+{
+    const std::string dir = ExtractFilePath(x);
+    std::string name = ExtractFileName(x);
+    if (gif && Pos(".BMP", UpperCase(name)) > 0) {
+        const size_t dot = name.rfind('.');
+        name = name.substr(0, dot) + ".gif";
+    }
+    const std::string working = dir + name;
+    const int32_t size = FileSizeOf(working);
+    if (size < (gif ? 250 : 10000))
+        return size;
+
+    bool failed = false;
+    try {
+        const std::string n = gif ? LowerCase(name) : UpperCase(name);
+        const std::string b = UpToFirstDot(n);
+        const std::string bounds = dir + b + ".Sat";
+        const std::string ext = gif ? ".gif" : ".bmp";
+        std::string q = SeriesPattern(b, ext);
+        const bool digitRule = !b.empty() && IsDigit(b.back());
+
+        if (s.Cancel)
+            return size;
+        std::vector<std::string> list;
+        const int found = AddSortedListing(dir, q, list);
+        int trimmed = 0;
+        while (list.size() > size_t(kSeriesLength)) {
+            if (s.Cancel)
+                return size;
+            const std::string oldest = ListedPath(list.front());
+            if (!SameText(oldest, working))
+                DeleteAnyCase(oldest);
+            list.erase(list.begin());
+            ++trimmed;
+        }
+        int count = found - trimmed;
+        const size_t us = q.find("_?");
+        if (us != std::string::npos) {
+            q.erase(us, 1);
+            count = AddSortedListing(dir, q, list);
+        }
+        if (count > 0) {
+            int k = 0;
+            for (auto it = list.rbegin(); it != list.rend(); ++it) {
+                if (s.Cancel)
+                    return size;
+                ++k;
+                std::string stem = UpToFirstDot(ExtractFileName(ListedPath(*it)));
+                stem = gif ? LowerCase(stem) : UpperCase(stem);
+                const std::string parked = dir + ParkingStem(stem, digitRule) + std::to_string(k) + ".tmp";
+                if (FileExists(parked))
+                    DeleteAnyCase(parked);
+                if (!RenameFile(ResolvePath(dir + stem + ext), parked))
+                    failed = true;
+            }
+        }
+
+        list.clear();
+        const std::string qTmp = q.substr(0, q.find('.') + 1) + "tmp";
+        if (s.Cancel)
+            return size;
+        AddSortedListing(dir, qTmp, list);
+        for (auto it = list.rbegin(); it != list.rend(); ++it) {
+            if (s.Cancel)
+                return size;
+            std::string stem = UpToFirstDot(ExtractFileName(ListedPath(*it)));
+            if (gif)
+                stem = LowerCase(stem);
+            if (!RenameFile(ResolvePath(dir + stem + ".tmp"), dir + stem + ext))
+                failed = true;
+            if (!FileExists(dir + stem + ".sat") && FileExists(bounds)) {
+                if (!CopyFileOver(ResolvePath(bounds), dir + stem + ".sat"))
+                    failed = true;
+            }
+        }
+
+        AddSortedListing(dir, qTmp, list);
+        if (!s.Cancel)
+            for (const std::string& line : list)
+                DeleteAnyCase(ListedPath(line));
+
+        for (const std::string& leftover : {dir + b + "10" + ext, dir + b + "10.tmp"})
+            if (FileExists(leftover))
+                DeleteAnyCase(leftover);
+    } catch (const std::exception&) {
+        failed = true;
+    }
+    if (failed)
+        AppendLog(s, FormatDateTime("hh:nn:ss", s.Clock.LocalNow()) + " Rename Sat images error");
+    return size;
+}
+
+/// Reads a 14-digit stamp "yyyymmddhhnnss"; false when malformed.
+bool StampToDateTime(const std::string& stamp, TDateTime& out)
+{
+    if (stamp.size() != 14 || !std::all_of(stamp.begin(), stamp.end(), IsDigit))
+        return false;
+    auto num = [&](size_t at, size_t len) { return std::stoi(stamp.substr(at, len)); };
+    TDateFields f;
+    f.Year = num(0, 4);
+    f.Month = num(4, 2);
+    f.Day = num(6, 2);
+    f.Hour = num(8, 2);
+    f.Minute = num(10, 2);
+    f.Second = num(12, 2);
+    out = EncodeDateTime(f);
+    return true;
+}
+
+} // namespace
+
+std::string SeriesPattern(const std::string& stem, const std::string& extension)
+{
+    std::string q = stem + "?" + extension;
+    const size_t blank = q.find(' ');
+    if (blank == 2)
+        q.erase(0, 3);
+    std::replace(q.begin(), q.end(), ' ', '_');
+    return q;
+}
+
+int AddSortedListing(const std::string& folder, const std::string& mask, std::vector<std::string>& list)
+{
+    const int n = ListFiles(folder, mask, list);
+    std::sort(list.begin(), list.end());
+    list.erase(std::unique(list.begin(), list.end()), list.end());
+    return n;
+}
+
+int32_t AccumulateBmp(TShared& s, const std::string& x) { return Shift(s, x, false); }
+
+int32_t AccumulateGif(TShared& s, const std::string& x) { return Shift(s, x, true); }
+
+void DeleteStaleImages(TShared& s, const std::string& x)
+{
+    try {
+        const std::string dir = ExtractFilePath(x);
+        const std::string mask = UpToFirstDot(ExtractFileName(x)) + "*.Bmp";
+        std::vector<std::string> list;
+        AddSortedListing(dir, mask, list);
+        const TDateTime limit = s.Clock.LocalNow() - 1.0 / 24.0;
+        for (const std::string& line : list) {
+            if (s.Cancel)
+                return;
+            TDateTime stamp = 0;
+            if (!StampToDateTime(line.substr(0, line.find('\t')), stamp))
+                return;
+            const std::string path = ListedPath(line);
+            if (stamp < limit && FileExists(path))
+                DeleteAnyCase(path);
+        }
+    } catch (const std::exception&) {
+        // Stale images are removed quietly; whatever stays is tried again next time.
+    }
+}
+
+} // namespace sf

@@ -1,0 +1,116 @@
+#include "imaging/ConvertCommon.h"
+#include "imaging/Convert.h"
+#include "core/DateTime.h"
+#include "core/Files.h"
+#include "core/Log.h"
+#include "core/Pump.h"
+#include "core/Text.h"
+#include <cmath>
+#include <cstdio>
+
+namespace sf {
+
+namespace convert {
+
+std::string Now(const TShared& s) { return FormatDateTime("hh:nn:ss", s.Clock.LocalNow()); }
+
+bool PumpCancelled(TShared& s)
+{
+    Pump();
+    return s.Cancel;
+}
+
+std::string ElapsedText(const TShared& s, double startLocal)
+{
+    long long ms = std::llround((s.Clock.LocalNow() - startLocal) * 86400000.0);
+    if (ms < 0)
+        ms = 0;
+    char frac[8];
+    std::snprintf(frac, sizeof frac, "%03lld", ms % 1000);
+    return std::string(s.IsClient() ? "Processed files in " : "Processed and transferred raw files in ")
+        + std::to_string(ms / 1000) + "." + frac + " sec at " + Now(s);
+}
+
+bool ReportFailure(TShared& s, TRadarObj& r, const std::string& raw, const std::string& what, const std::string& phase)
+{
+    s.FileLbl.SetCaption(phase);
+    r.Status = raw + "-" + what + " " + phase;
+    AppendLog(s, MemoryStatusShort(s) + " " + r.Status);
+    s.FileLbl.SetCaption(r.Status + " at " + Now(s));
+    s.Sbar.SetPanel(0, s.FileLbl.Caption());
+    return false;
+}
+
+std::string BeforeFirstDot(const std::string& name)
+{
+    const size_t dot = name.find('.');
+    return dot == std::string::npos ? name : name.substr(0, dot);
+}
+
+std::string ChangeExt(const std::string& name, const std::string& ext)
+{
+    const size_t dot = name.rfind('.');
+    return (dot == std::string::npos ? name : name.substr(0, dot)) + ext;
+}
+
+} // namespace convert
+
+using namespace convert;
+
+namespace {
+
+std::string WorkDir(const TShared& s, const std::string& p)
+{
+    return s.IsClient() ? ExtractFilePath(p) : s.ProgramDir;
+}
+
+std::string BoundsFileName(const std::string& u)
+{
+    const size_t dot = u.find('.');
+    return (dot == std::string::npos ? u + "." : u.substr(0, dot + 1)) + "Sat";
+}
+
+} // namespace
+
+TConvertNames SiteNames(const TShared& s, const TRadarObj& r, const std::string& p)
+{
+    TConvertNames n;
+    n.Work = WorkDir(s, p);
+    n.Raw = n.Work + r.RemoteName + ".gif";
+    n.World = n.Work + r.RemoteName + ".gfw";
+    n.Legend = n.Work + r.LegendName;
+    n.Underlay = LowerCase(ChangeExt(ExtractFileName(p), s.SaveGifChk.Checked ? ".gif" : ".bmp"));
+    n.Stem = BeforeFirstDot(n.Underlay);
+    n.BoundsName = BoundsFileName(n.Underlay);
+    return n;
+}
+
+TConvertNames MosaicNames(const TShared& s, const TRadarObj& r, const std::string& p)
+{
+    TConvertNames n;
+    n.Work = WorkDir(s, p);
+    n.Raw = n.Work + r.RemoteName + ".png";
+    n.World = n.Work + r.RemoteName + ".wld";
+    n.Underlay = ExtractFileName(p);
+    n.Stem = BeforeFirstDot(n.Underlay);
+    n.BoundsName = BoundsFileName(n.Underlay);
+    return n;
+}
+
+bool RawIsUnderlay(const TShared& s, const TRadarObj& r, const std::string& p)
+{
+    if (s.QuorUnderlayPath.empty())
+        return false;
+    const TConvertNames n = SiteNames(s, r, p);
+    return SameText(n.Raw, s.QuorUnderlayPath + n.Underlay);
+}
+
+std::string CaptionText(const std::string& stem, const TRadarObj& r)
+{
+    return std::string(kVersionText) + " - Radar image " + stem + " from " + r.Radar + " "
+        + FormatDateTime("mm/dd/yyyy hh:nn", r.LastImage) + " UTC";
+}
+
+TConverter::TConverter(TShared& s) : m_s(s), m_siteFont("Arial", 8), m_mosaicFont("Arial", 10) {}
+
+} // namespace sf
