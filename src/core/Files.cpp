@@ -142,6 +142,11 @@ TDateTime LocalDateTimeOf(const struct timespec& ts)
 
 } // namespace
 
+std::string NameInFolderIgnoringCase(const std::string& folder, const std::string& name)
+{
+    return FindCaseVariant((folder.empty() || folder.back() == '/') ? folder : folder + "/", name);
+}
+
 bool MaskMatches(const std::string& mask, const std::string& name)
 {
     const std::vector<TMaskItem> items = CompileMask(mask);

@@ -25,6 +25,9 @@ bool MaskMatches(const std::string& mask, const std::string& name);
 /// Resolves a path whose components may differ in case from the names on disk: each
 /// existing component is replaced by its on-disk spelling; the rest stay as written.
 std::string ResolvePath(const std::string& path);
+/// The on-disk spelling of name inside folder (an exact spelling first, else the
+/// lowest case-variant); empty when the folder holds no such name.
+std::string NameInFolderIgnoringCase(const std::string& folder, const std::string& name);
 /// Entries of the folder part of pathWithMask whose names match its last component
 /// (files and folders, "." and ".." excluded): the name exactly as asked first, then by name.
 std::vector<TFindEntry> FindFiles(const std::string& pathWithMask);

@@ -24,6 +24,8 @@ bool EndsWith(const std::string& s, const std::string& suffix);
 int Pos(const std::string& sub, const std::string& s);
 /// Decimal text of an integer / strict integer parse ("0x" hex allowed when hex is true).
 bool TryStrToInt(const std::string& s, long long& out, bool hex = false);
+/// Value of one hexadecimal digit (either case), -1 for any other character.
+int HexDigitValue(char c);
 /// Splits text into lines at LF, dropping a CR before each LF; a final empty line is not returned.
 std::vector<std::string> SplitLines(const std::string& text);
 

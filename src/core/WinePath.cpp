@@ -4,7 +4,6 @@
 #include <cctype>
 #include <climits>
 #include <cstdlib>
-#include <dirent.h>
 #include <sys/stat.h>
 
 namespace sf {
@@ -22,25 +21,6 @@ std::string Canonical(const std::string& path)
 std::string Join(const std::string& folder, const std::string& name)
 {
     return (folder.empty() || folder.back() == '/') ? folder + name : folder + "/" + name;
-}
-
-// The on-disk spelling of name inside folder, exact spelling first; empty when none.
-std::string MatchIgnoringCase(const std::string& folder, const std::string& name)
-{
-    struct stat st;
-    if (lstat(Join(folder, name).c_str(), &st) == 0)
-        return name;
-    DIR* dir = opendir(folder.c_str());
-    if (!dir)
-        return {};
-    std::string best;
-    while (dirent* e = readdir(dir)) {
-        const std::string candidate = e->d_name;
-        if (SameText(candidate, name) && (best.empty() || candidate < best))
-            best = candidate;
-    }
-    closedir(dir);
-    return best;
 }
 
 } // namespace
@@ -64,7 +44,7 @@ std::string WinePathToLinux(const std::string& winePrefix, const std::string& wi
     if (winePrefix.empty() || drive.size() != 2 || drive[1] != ':' || !std::isalpha((unsigned char)drive[0]))
         return {};
     const std::string devices = Join(winePrefix, "dosdevices");
-    const std::string link = MatchIgnoringCase(devices, LowerCase(drive));
+    const std::string link = NameInFolderIgnoringCase(devices, LowerCase(drive));
     if (link.empty())
         return {};
     std::string current = Canonical(Join(devices, link));
@@ -92,7 +72,7 @@ std::string WinePathToLinux(const std::string& winePrefix, const std::string& wi
             continue;
         }
         if (existing) {
-            const std::string found = MatchIgnoringCase(current, name);
+            const std::string found = NameInFolderIgnoringCase(current, name);
             if (!found.empty()) {
                 const std::string next = Canonical(Join(current, found));
                 current = next.empty() ? Join(current, found) : next;

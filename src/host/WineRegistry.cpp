@@ -1,4 +1,5 @@
 #include "host/WineRegistry.h"
+#include "core/Text.h"
 #include "host/HostText.h"
 #include <filesystem>
 #include <fstream>
@@ -7,17 +8,6 @@
 namespace sf {
 
 namespace {
-
-int HexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
 
 std::string LowerAscii(std::string s)
 {
@@ -48,8 +38,8 @@ bool ParseHexBytes(const std::string& line, size_t pos, std::vector<uint8_t>& ou
             more = true;
             return pos >= line.size();
         }
-        const int hi = HexDigit(line[pos]);
-        const int lo = pos + 1 < line.size() ? HexDigit(line[pos + 1]) : -1;
+        const int hi = HexDigitValue(line[pos]);
+        const int lo = pos + 1 < line.size() ? HexDigitValue(line[pos + 1]) : -1;
         if (hi < 0 || lo < 0)
             return false;
         out.push_back(uint8_t(hi * 16 + lo));
@@ -70,8 +60,8 @@ bool ParseTypeNumber(const std::string& line, size_t& pos, uint32_t& type)
     ++pos;
     uint32_t v = 0;
     int digits = 0;
-    while (pos < line.size() && HexDigit(line[pos]) >= 0 && digits < 8) {
-        v = v * 16 + uint32_t(HexDigit(line[pos]));
+    while (pos < line.size() && HexDigitValue(line[pos]) >= 0 && digits < 8) {
+        v = v * 16 + uint32_t(HexDigitValue(line[pos]));
         ++pos;
         ++digits;
     }
@@ -132,8 +122,8 @@ bool ParseRegString(const std::string& text, size_t& pos, char close, std::strin
         case 'x': {
             uint32_t v = 0;
             int digits = 0;
-            while (digits < 4 && pos < text.size() && HexDigit(text[pos]) >= 0) {
-                v = v * 16 + uint32_t(HexDigit(text[pos++]));
+            while (digits < 4 && pos < text.size() && HexDigitValue(text[pos]) >= 0) {
+                v = v * 16 + uint32_t(HexDigitValue(text[pos++]));
                 ++digits;
             }
             units.push_back(digits ? uint16_t(v) : uint16_t('x'));
@@ -268,8 +258,8 @@ bool ParseWineRegistry(const std::string& text, TRegHive& hive, std::string* err
             pos += 6;
             uint32_t d = 0;
             int digits = 0;
-            while (pos < line.size() && HexDigit(line[pos]) >= 0 && digits < 8) {
-                d = d * 16 + uint32_t(HexDigit(line[pos++]));
+            while (pos < line.size() && HexDigitValue(line[pos]) >= 0 && digits < 8) {
+                d = d * 16 + uint32_t(HexDigitValue(line[pos++]));
                 ++digits;
             }
             SkipBlanks(line, pos);

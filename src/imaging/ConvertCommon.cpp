@@ -53,6 +53,28 @@ std::string ChangeExt(const std::string& name, const std::string& ext)
     return (dot == std::string::npos ? name : name.substr(0, dot)) + ext;
 }
 
+bool RawFilesUsable(TShared& s, TRadarObj& r, const std::string& raw, const std::string& world)
+{
+    for (const std::string& needed : {raw, world}) {
+        if (!FileExists(needed)) {
+            const std::string text = "File " + needed + " does not exist, cannot convert";
+            s.FileLbl.SetCaption(text);
+            r.Status = "Error " + text;
+            AppendLog(s, text);
+            return false;
+        }
+    }
+    const int32_t rawSize = FileSizeOf(raw);
+    if (rawSize >= 0 && rawSize < 250) {
+        s.FileLbl.SetCaption(raw + "= " + std::to_string(rawSize) + " bytes, file too small");
+        r.Status = "Error - " + s.FileLbl.Caption();
+        AppendLog(s, r.Status);
+        DeleteFile(ResolvePath(raw));
+        return false;
+    }
+    return true;
+}
+
 } // namespace convert
 
 using namespace convert;

@@ -19,6 +19,9 @@ bool ReportFailure(TShared& s, TRadarObj& r, const std::string& raw, const std::
 std::string BeforeFirstDot(const std::string& name);
 /// Delphi ChangeFileExt on a file name.
 std::string ChangeExt(const std::string& name, const std::string& ext);
+/// The raw image and world file must exist and the image must hold 250 bytes or more;
+/// otherwise reports on FileLbl, the record and the log (a too-small image is deleted) and returns false.
+bool RawFilesUsable(TShared& s, TRadarObj& r, const std::string& raw, const std::string& world);
 /// Raised for a failure inside a phase; its text is the failure's own text.
 struct TFailure : std::runtime_error {
     using std::runtime_error::runtime_error;

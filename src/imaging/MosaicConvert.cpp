@@ -67,23 +67,8 @@ bool TConverter::ConvertMosaicImage(TRadarObj& r, const std::string& p)
     const double start = s.Clock.LocalNow();
     const TConvertNames n = MosaicNames(s, r, p);
 
-    for (const std::string& needed : {n.Raw, n.World}) {
-        if (!FileExists(needed)) {
-            const std::string text = "File " + needed + " does not exist, cannot convert";
-            s.FileLbl.SetCaption(text);
-            r.Status = "Error " + text;
-            AppendLog(s, text);
-            return false;
-        }
-    }
-    const int32_t rawSize = FileSizeOf(n.Raw);
-    if (rawSize >= 0 && rawSize < 250) {
-        s.FileLbl.SetCaption(n.Raw + "= " + std::to_string(rawSize) + " bytes, file too small");
-        r.Status = "Error - " + s.FileLbl.Caption();
-        AppendLog(s, r.Status);
-        DeleteFile(ResolvePath(n.Raw));
+    if (!RawFilesUsable(s, r, n.Raw, n.World))
         return false;
-    }
     s.FileLbl.SetCaption("Converting " + n.Raw + " " + Now(s));
     s.Sbar.SetPanel(0, s.FileLbl.Caption());
 

@@ -42,23 +42,8 @@ bool TConverter::ConvertSiteImage(TRadarObj& r, const std::string& p)
     const TConvertNames n = SiteNames(s, r, p);
     const bool native = s.SaveGifChk.Checked;
 
-    for (const std::string& needed : {n.Raw, n.World}) {
-        if (!FileExists(needed)) {
-            const std::string text = "File " + needed + " does not exist, cannot convert";
-            s.FileLbl.SetCaption(text);
-            r.Status = "Error " + text;
-            AppendLog(s, text);
-            return false;
-        }
-    }
-    const int32_t rawSize = FileSizeOf(n.Raw);
-    if (rawSize >= 0 && rawSize < 250) {
-        s.FileLbl.SetCaption(n.Raw + "= " + std::to_string(rawSize) + " bytes, file too small");
-        r.Status = "Error - " + s.FileLbl.Caption();
-        AppendLog(s, r.Status);
-        DeleteFile(ResolvePath(n.Raw));
+    if (!RawFilesUsable(s, r, n.Raw, n.World))
         return false;
-    }
     s.FileLbl.SetCaption("Converting " + n.Raw + " " + Now(s));
     s.Sbar.SetPanel(0, s.FileLbl.Caption());
     if (PumpCancelled(s))

@@ -10,17 +10,6 @@ bool StartsWithNoCase(const std::string& s, const std::string& prefix)
     return s.size() >= prefix.size() && SameText(s.substr(0, prefix.size()), prefix);
 }
 
-int HexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 } // namespace
 
 void TAnswerParser::Fail(const std::string& why)
@@ -223,7 +212,7 @@ bool TAnswerParser::ChunkSizeLine(const std::string& line)
     }
     uint64_t n = 0;
     for (char c : t) {
-        const int h = HexValue(c);
+        const int h = HexDigitValue(c);
         if (h < 0) {
             Fail("Invalid answer: chunk size \"" + t.substr(0, 40) + "\" is not hexadecimal");
             return false;
