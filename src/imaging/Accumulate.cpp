@@ -87,8 +87,12 @@ int32_t Shift(TShared& s, const std::string& x, bool gif)
             ++trimmed;
         }
         int count = found - trimmed;
+        // A stem ending in "_" is also listed without it; its images are still parked
+        // under the full stem, so that mask names the temporaries as well.
+        std::string parkedTmp;
         const size_t us = q.find("_?");
         if (us != std::string::npos) {
+            parkedTmp = q.substr(0, q.find('.') + 1) + "tmp";
             q.erase(us, 1);
             count = AddSortedListing(dir, q, list);
         }
@@ -113,6 +117,8 @@ int32_t Shift(TShared& s, const std::string& x, bool gif)
         if (s.Cancel)
             return size;
         AddSortedListing(dir, qTmp, list);
+        if (!parkedTmp.empty())
+            AddSortedListing(dir, parkedTmp, list);
         for (auto it = list.rbegin(); it != list.rend(); ++it) {
             if (s.Cancel)
                 return size;
@@ -128,6 +134,8 @@ int32_t Shift(TShared& s, const std::string& x, bool gif)
         }
 
         AddSortedListing(dir, qTmp, list);
+        if (!parkedTmp.empty())
+            AddSortedListing(dir, parkedTmp, list);
         if (!s.Cancel)
             for (const std::string& line : list)
                 DeleteAnyCase(ListedPath(line));

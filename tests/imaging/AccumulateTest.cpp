@@ -167,6 +167,32 @@ TEST_F(SeriesTest, StemWithoutTrailingDigitKeepsItsName)
     EXPECT_EQ(Tag("KLOT2.bmp"), "KLOT1.bmp");
 }
 
+TEST_F(SeriesTest, StemEndingInUnderscoreKeepsItsSeries)
+{
+    // The shortened mask of such a stem does not name the parked images; they must
+    // still come back as series members and not stay behind as temporaries.
+    Image("KLOT_.bmp", 10);
+    Image("KLOT_1.bmp", 100);
+    Image("KLOT_2.bmp", 200);
+    WriteFile(D() + "klot_.Sat", "-90,43,-87,40\r\n");
+    EXPECT_EQ(AccumulateBmp(Env.S, D() + "klot_.bmp"), 12000);
+    EXPECT_EQ(Tag("KLOT_.bmp"), "");
+    EXPECT_EQ(Tag("KLOT_1.bmp"), "KLOT_.bmp");
+    EXPECT_EQ(Tag("KLOT_2.bmp"), "KLOT_1.bmp");
+    EXPECT_EQ(Tag("KLOT_3.bmp"), "KLOT_2.bmp");
+    EXPECT_EQ(ReadFile(Find("KLOT_3.sat")), "-90,43,-87,40\r\n");
+    for (const std::string& n : Names())
+        EXPECT_EQ(n.find(".tmp"), std::string::npos) << n;
+    EXPECT_EQ(Env.Log().find("Rename Sat images error"), std::string::npos);
+
+    // A second shift moves the same images on instead of losing them.
+    Image("KLOT_.bmp", 5);
+    AccumulateBmp(Env.S, D() + "klot_.bmp");
+    EXPECT_EQ(Tag("KLOT_2.bmp"), "KLOT_.bmp");
+    EXPECT_EQ(Tag("KLOT_3.bmp"), "KLOT_1.bmp");
+    EXPECT_EQ(Tag("KLOT_4.bmp"), "KLOT_2.bmp");
+}
+
 TEST_F(SeriesTest, AFailedRenameIsLoggedAndTheSizeStillReturned)
 {
     Image("LOT_N0R_0.bmp", 10);
