@@ -71,7 +71,7 @@ bool TCommandLink::Run(const std::string& commandLine,
     QEventLoop loop;
     QTimer limit;
     limit.setSingleShot(true);
-    bool done = false, failedToStart = false, timedOut = false;
+    bool done = false, failedToStart = false, timedOut = false, quitting = false;
     QObject::connect(&p, &QProcess::finished, &loop, [&](int, QProcess::ExitStatus) {
         done = true;
         loop.quit();
@@ -90,13 +90,16 @@ bool TCommandLink::Run(const std::string& commandLine,
     m_busy = true;
     limit.start(m_commands.TimeoutMs);
     p.start();
-    while (!done) {
+    if (!done) // a start failure may have been announced already
         loop.exec(); // the event loop keeps running while the command does
-        if (!done && p.state() == QProcess::NotRunning)
-            break;
-        if (!done && !timedOut) { // the application is quitting: do not wait any longer
-            timedOut = true;
+    if (!done) {
+        // The loop was ended from outside (the application is quitting), and a quitting
+        // application's loops return at once without running events: stop the command
+        // and reap it directly instead of waiting for its notification.
+        quitting = true;
+        if (p.state() != QProcess::NotRunning) {
             p.kill();
+            p.waitForFinished(2000);
         }
     }
     limit.stop();
@@ -104,6 +107,10 @@ bool TCommandLink::Run(const std::string& commandLine,
 
     if (failedToStart) {
         SetError(error, program + " could not be started: " + p.errorString().toStdString());
+        return false;
+    }
+    if (quitting) {
+        SetError(error, program + " was stopped because the program is closing");
         return false;
     }
     if (timedOut) {

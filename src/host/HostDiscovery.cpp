@@ -81,7 +81,9 @@ std::string CanonicalFolder(const std::string& folder)
 std::string ReadHostIniText(const std::string& path)
 {
     const std::string resolved = ResolvePath(path);
-    if (!FileExists(resolved))
+    std::error_code ec;
+    // Only a plain file is read: a pipe or device under that name would block or never end.
+    if (!FileExists(resolved) || !std::filesystem::is_regular_file(resolved, ec))
         return {};
     std::ifstream f(resolved, std::ios::binary);
     std::stringstream ss;

@@ -63,6 +63,26 @@ TEST_F(CommandLinkTest, HangingCommandIsKilledAtTheLimitWhileEventsRun)
     EXPECT_FALSE(link.Busy());
 }
 
+TEST_F(CommandLinkTest, ApplicationQuittingStopsARunningCommand)
+{
+    TLinkCommands c;
+    c.Redraw = Script("hang.sh", "exec sleep 30");
+    TCommandLink link(c);
+    bool result = true, ran = false;
+    std::string error;
+    // The command runs inside the application's own loop, which is told to end meanwhile.
+    QTimer::singleShot(0, [&] {
+        QTimer::singleShot(100, [] { QCoreApplication::exit(0); });
+        result = link.Redraw(&error);
+        ran = true;
+    });
+    QCoreApplication::exec();
+    EXPECT_TRUE(ran);
+    EXPECT_FALSE(result);
+    EXPECT_NE(error.find("stopped"), std::string::npos) << error;
+    EXPECT_FALSE(link.Busy());
+}
+
 TEST_F(CommandLinkTest, ZoomReplacesTheBoundsInEachArgumentWithoutAShell)
 {
     const std::string out = dir.Path() + "args.txt";

@@ -1,6 +1,7 @@
 #include "HostFixture.h"
 #include "host/HostDiscovery.h"
 #include <filesystem>
+#include <sys/stat.h>
 
 namespace sf::test {
 namespace {
@@ -231,6 +232,14 @@ TEST_F(HostDiscoveryTest, ReadLastMapNeedsFolderAndIni)
     EXPECT_EQ(ReadLastMap(dir.Path() + "uv/"), "");
     dir.Write("uv/uiview32.ini", "[maps]\r\nlast_map=C:\\m.map\r\n");
     EXPECT_EQ(ReadLastMap(dir.Path() + "uv/"), "C:\\m.map");
+}
+
+TEST_F(HostDiscoveryTest, IniThatIsAPipeIsNotReadAndDoesNotBlock)
+{
+    std::filesystem::create_directories(dir.Path() + "uv");
+    ASSERT_EQ(::mkfifo((dir.Path() + "uv/UiView32.ini").c_str(), 0600), 0);
+    EXPECT_EQ(ReadLastMap(dir.Path() + "uv/"), "");
+    EXPECT_EQ(ReadHostIniText(dir.Path() + "uv/UiView32.ini"), "");
 }
 
 TEST(ChooseWinePrefix, ArgumentThenEnvironmentThenHome)
