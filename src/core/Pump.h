@@ -7,7 +7,10 @@ namespace sf {
 
 /// Processes all pending events (timers, sockets, input), then returns.
 void Pump();
-/// Waits seconds of local time while pumping; no sleep between rounds.
+/// Processes events as they come for at most maxMs milliseconds, sleeping while none
+/// arrive; returns after the first round of events. Works while the program is quitting.
+void PumpWait(int maxMs);
+/// Waits seconds of local time while pumping; no busy loop.
 void Delay(const IClock& clock, double seconds);
 
 } // namespace sf

@@ -4,6 +4,7 @@
 #include "core/Pump.h"
 #include "core/RadarObj.h"
 #include <QFile>
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -90,7 +91,8 @@ TWebFetch::~TWebFetch()
 
 std::string TWebFetch::ElapsedText(double startLocal) const
 {
-    const long long ms = std::llround((m_s.Clock.LocalNow() - startLocal) * 86400000.0);
+    // Local time can step back (end of daylight saving) while a transfer runs.
+    const long long ms = std::max(0LL, std::llround((m_s.Clock.LocalNow() - startLocal) * 86400000.0));
     char buf[48];
     std::snprintf(buf, sizeof buf, "%lld.%03lld", ms / 1000, ms % 1000);
     return buf;
@@ -99,6 +101,10 @@ std::string TWebFetch::ElapsedText(double startLocal) const
 bool TWebFetch::FetchFile(const std::string& url, const std::string& localPath, TRadarObj* record)
 {
     TShared& s = m_s;
+    // A fetch started while RidgeCli still carries another one only gets the busy error;
+    // the running fetch keeps its flags and its time-out.
+    const bool outerRunning = m_ridge.State() != httpReady;
+    const bool outerSocketError = s.SocketError;
     s.FetchBusy = true;
     m_ridgeRunning = true;
     s.FetchResult = false;
@@ -109,20 +115,29 @@ bool TWebFetch::FetchFile(const std::string& url, const std::string& localPath, 
         TWebFetch& F;
         TFetchStream& Stream;
         std::string Path;
+        bool OuterRunning;
+        bool OuterSocketError;
         ~TEnd()
         {
             TShared& s = F.m_s;
-            F.m_ridgeRunning = false;
-            s.FetchBusy = F.m_shpRunning;
-            s.RidgeTimer.SetEnabled(false);
-            s.TimedOut = false;
+            if (OuterRunning && F.m_ridge.State() != httpReady) {
+                F.m_ridgeRunning = true;
+                s.FetchBusy = true;
+                s.SocketError = OuterSocketError;
+                s.RidgeTimer.SetEnabled(true);
+            } else {
+                F.m_ridgeRunning = false;
+                s.FetchBusy = F.m_shpRunning;
+                s.RidgeTimer.SetEnabled(false);
+                s.TimedOut = false;
+            }
             Stream.Detach();
             if (FileExists(Path) && FileSizeOf(Path) == 0) {
                 s.FetchResult = false;
                 DeleteFile(Path);
             }
         }
-    } end{*this, stream, localPath};
+    } end{*this, stream, localPath, outerRunning, outerSocketError};
 
     if (FileExists(localPath))
         DeleteFile(localPath);

@@ -27,3 +27,23 @@ TEST(Delay, KeepsEventsRunningUntilTheLocalEndTime)
     EXPECT_EQ(runs, 1);
     EXPECT_GE(clock.LocalNow(), 40000.0 - 5.0 / 24.0 + kOneSecond);
 }
+
+TEST(Delay, ServesEventsWhileTheApplicationIsQuitting)
+{
+    // The close path waits for a running cycle after the main loop was told to end;
+    // timers and sockets must still be served during that wait.
+    TSystemClock clock;
+    int ticks = 0;
+    bool waited = false;
+    QTimer::singleShot(0, [&] {
+        QCoreApplication::exit(0);
+        QTimer repeat;
+        QObject::connect(&repeat, &QTimer::timeout, [&] { ++ticks; });
+        repeat.start(20);
+        Delay(clock, 0.3);
+        waited = true;
+    });
+    QCoreApplication::exec();
+    EXPECT_TRUE(waited);
+    EXPECT_GE(ticks, 5);
+}

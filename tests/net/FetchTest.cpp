@@ -4,6 +4,7 @@
 #include "support/HttpTestServer.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TempDir.h"
+#include <QTimer>
 #include <gtest/gtest.h>
 
 using namespace sf;
@@ -207,4 +208,47 @@ TEST_F(Fetch, ShapefileFetchInsideARadarFetchKeepsBothApart)
     EXPECT_TRUE(busyDuring); // the radar fetch still runs
     EXPECT_EQ(Dir.Read("file.gif"), "abcdef");
     EXPECT_EQ(F.ShapeCount(), 1);
+}
+
+TEST_F(Fetch, ASecondFetchOnTheBusyClientLeavesTheRunningOneItsTimeOut)
+{
+    Srv.Script("/stall.gif", {TStep::Out("HTTP/1.0 200 OK\r\nContent-Length: 1000\r\n\r\nhalf"), TStep::Hang()});
+    Srv.ServeFile("/b.gif", "b");
+    TRadarObj inner;
+    bool innerResult = true, busyAfter = false, timerAfter = false;
+    Srv.OnRequest = [&](const std::string& head) {
+        if (head.find("stall.gif") == std::string::npos)
+            return;
+        innerResult = F.FetchFile(Srv.Url("/b.gif"), Dir.Path() + "b.gif", &inner);
+        busyAfter = S.FetchBusy;
+        timerAfter = S.RidgeTimer.Enabled();
+    };
+    bool guardFired = false; // without its time-out the stalled fetch would wait for ever
+    QTimer guard;
+    guard.setSingleShot(true);
+    QObject::connect(&guard, &QTimer::timeout, [&] {
+        guardFired = true;
+        F.RidgeCli().Abort();
+    });
+    guard.start(10000);
+    EXPECT_FALSE(F.FetchFile(Srv.Url("/stall.gif"), Local(), &Rec));
+    EXPECT_FALSE(guardFired);
+    EXPECT_FALSE(innerResult);
+    EXPECT_EQ(inner.Status, "Error 1 HTTP component RidgeCli is busy");
+    EXPECT_TRUE(busyAfter);
+    EXPECT_TRUE(timerAfter);
+    EXPECT_EQ(Rec.Status, "Error 404 Connection aborted on request");
+    EXPECT_EQ(Dir.Read("file.gif"), "half");
+    EXPECT_FALSE(FileExists(Dir.Path() + "b.gif"));
+    EXPECT_FALSE(S.FetchBusy);
+    EXPECT_FALSE(S.RidgeTimer.Enabled());
+}
+
+TEST_F(Fetch, ElapsedTimeNeverReadsNegativeWhenLocalTimeStepsBack)
+{
+    Srv.ServeFile("/a.gif", "abc");
+    Srv.OnRequest = [this](const std::string&) { Clock.SetOffset(-1.0 / 24); }; // daylight saving ends
+    const std::string url = Srv.Url("/a.gif");
+    EXPECT_TRUE(F.FetchFile(url, Local(), &Rec));
+    EXPECT_EQ(S.RidgeLbl.Caption(), url + " received 3 b in 0.000 sec at 13:22:03");
 }
