@@ -66,13 +66,15 @@ void TCycle::Run()
     }
     m_work.reset();
     m_index = -1;
+    m_rec = nullptr;
     m_running = false;
 }
 
 TCycle::TNext TCycle::DoRecord(int index)
 {
     m_index = index;
-    TRadarObj& rec = m_s.List[index];
+    m_rec = &m_s.List[index];
+    TRadarObj& rec = *m_rec;
     // A record whose names cannot be used as paths is never worked on.
     if (!rec.Enabled || rec.Status == kInvalidName) {
         ++m_disabled;
@@ -93,6 +95,9 @@ TCycle::TNext TCycle::DoRecord(int index)
     Pump();
     if (Cancelled())
         return TNext::Stop;
+    // The user may have deleted the record while messages were pumped.
+    if (ListedIndex() < 0)
+        return TNext::Record;
 
     now = Now();
     m_jitter = JitterAt(now);

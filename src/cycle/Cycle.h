@@ -51,6 +51,7 @@ private:
     void AdvanceSelector();
     void ShowRecordLine();
     void CopyBack();
+    int ListedIndex() const;
     void DeleteIfExists(const std::string& path);
     void DeleteRawImage();
     void LogMemoryAroundError();
@@ -75,6 +76,7 @@ private:
 
     // Values of one record.
     int m_index = -1;
+    TRadarObj* m_rec = nullptr; ///< the list entry being worked on; entries keep their address
     TDateTime m_jitter = 0;
     TDateTime m_reference = 0;
     std::string m_memReport, m_worldName, m_imageName, m_listingFile;

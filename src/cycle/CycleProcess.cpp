@@ -190,10 +190,23 @@ void TCycle::ShowRecordLine()
     m_s.RidgeLbl.SetCaption(m_work->Radar + " " + m_work->Status);
 }
 
+int TCycle::ListedIndex() const
+{
+    if (m_index >= 0 && m_index < m_s.List.Count() && &m_s.List[m_index] == m_rec)
+        return m_index;
+    for (int i = 0; i < m_s.List.Count(); ++i)
+        if (&m_s.List[i] == m_rec)
+            return i;
+    return -1;
+}
+
 void TCycle::CopyBack()
 {
-    if (m_index >= 0 && m_index < m_s.List.Count())
-        m_s.List[m_index].Assign(*m_work);
+    // Only into the entry the working copy came from: a record deleted from the list
+    // during a pump takes its attempt with it, and its neighbours stay untouched.
+    const int at = ListedIndex();
+    if (at >= 0)
+        m_s.List[at].Assign(*m_work);
 }
 
 void TCycle::DeleteIfExists(const std::string& path)
@@ -205,11 +218,15 @@ void TCycle::DeleteIfExists(const std::string& path)
 void TCycle::DeleteRawImage()
 {
     // With native output in Client mode the raw image and the underlay just written
-    // are one file in the underlay directory; it must stay.
+    // (the local name with ".gif") can be one file in the underlay directory; it must stay.
     const std::string image = m_workDir + m_imageName;
-    if (m_client && m_s.SaveGifChk.Checked && m_imageName.find(".gif") != std::string::npos &&
-        SameText(image, m_s.QuorUnderlayPath + m_work->RemoteName + ".gif"))
-        return;
+    if (m_client && m_s.SaveGifChk.Checked && m_imageName.find(".gif") != std::string::npos) {
+        const std::string local = ExtractFileName(m_work->LocalName);
+        const size_t dot = local.rfind('.');
+        const std::string underlay = m_s.QuorUnderlayPath + (dot == std::string::npos ? local : local.substr(0, dot)) + ".gif";
+        if (SameText(image, underlay))
+            return;
+    }
     DeleteIfExists(image);
 }
 
@@ -233,7 +250,6 @@ void TCycle::ListingUnavailable(bool mosaic)
     const bool set = SetStatusUnlessError("Web site dir unavailable");
     ++w.AccessErrors;
     DeleteIfExists(m_s.ProgramDir + "RidgeDtime.htm");
-    DeleteIfExists(m_listingFile);
     ShowRecordLine();
     w.NextAttempt = Now() + kOneMinute + m_jitter;
     CopyBack();

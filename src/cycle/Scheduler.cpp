@@ -31,18 +31,18 @@ TScheduler::~TScheduler()
 
 void TScheduler::RefreshUiView()
 {
-    if (m_s.Hooks.RefreshUiViewStatus)
-        m_s.Hooks.RefreshUiViewStatus();
+    // A refresh that fails leaves the host state as it was; it never ends a tick.
+    try {
+        if (m_s.Hooks.RefreshUiViewStatus)
+            m_s.Hooks.RefreshUiViewStatus();
+    } catch (...) {
+    }
 }
 
 void TScheduler::MinTimerTimer()
 {
     m_s.MinTimer.SetEnabled(false);
-    try {
-        RefreshUiView();
-    } catch (...) {
-        // a failed refresh must not stop the timer
-    }
+    RefreshUiView(); // a failed refresh must not stop the timer
     m_s.MinTimer.SetEnabled(true);
 }
 
@@ -109,7 +109,11 @@ void TScheduler::ProcessTimer()
     MapChecks(suspended);
     if (suspended)
         return;
-    MemoryWatch();
+    try {
+        MemoryWatch();
+    } catch (...) {
+        // a memory reading or log line that fails does not stop the tick
+    }
     if (m_s.List.Empty())
         return;
     try {

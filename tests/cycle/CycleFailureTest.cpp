@@ -53,7 +53,41 @@ TEST_F(CycleFailure, ListingFailureRemovesLeftoverListingFiles)
     Web[Listing] = {500, "<html>oops</html>"};
     RunCycle();
     EXPECT_FALSE(InProg("RidgeDtime.htm"));
-    EXPECT_FALSE(InProg("LOT_N0R_0.htm"));
+    // The error page stays where the fetch left it; the next fetch of the listing replaces it.
+    EXPECT_TRUE(InProg("LOT_N0R_0.htm"));
+}
+
+/// A rebuild that gives every record addresses naming the source index in force.
+void StampSourceOnAddresses(TShared& s)
+{
+    for (int i = 0; i < s.List.Count(); ++i) {
+        s.List[i].ImageURL = std::string(kBase) + "N0R/src" + std::to_string(s.SelectRidge) + "/LOT_N0R_0.gif";
+        s.List[i].WorldURL = std::string(kBase) + "N0R/src" + std::to_string(s.SelectRidge) + "/LOT_N0R_0.gfw";
+    }
+}
+
+TEST_F(CycleFailure, SelectorAdvanceRebuildsTheFailingRecordsOwnAddresses)
+{
+    Services.RebuildURLs = [this] { StampSourceOnAddresses(S); };
+    TRadarObj& r = AddRecord("IL,Chicago,LOT");
+    Web[Listing] = {200, ""};
+    RunCycle();
+    ASSERT_EQ(1, S.SelectRidge);
+    EXPECT_EQ(std::string(kBase) + "N0R/src1/LOT_N0R_0.gif", r.ImageURL);
+    EXPECT_EQ(std::string(kBase) + "N0R/src1/LOT_N0R_0.gfw", r.WorldURL);
+    EXPECT_EQ(0, r.SourceIndex); // the index in force when the attempt began
+    EXPECT_EQ("Web site dir unavailable", r.Status); // the copy back still happened
+}
+
+TEST_F(CycleFailure, UnusableWorldFileRebuildReachesTheRecord)
+{
+    Services.RebuildURLs = [this] { StampSourceOnAddresses(S); };
+    TRadarObj& r = AddRecord("IL,Chicago,LOT");
+    ServeSite("LOT", {"LOT_20100510_1419_N0R"});
+    Web[WorldUrl] = {200, "<html>no such file</html>\r\n"};
+    RunCycle();
+    EXPECT_EQ("Error World File empty", r.Status);
+    EXPECT_EQ(std::string(kBase) + "N0R/src1/LOT_N0R_0.gif", r.ImageURL);
 }
 
 TEST_F(CycleFailure, HttpErrorOnListingKeepsItsStatusAndTheSelector)

@@ -214,6 +214,33 @@ TEST_F(CycleClient, NativeOutputKeepsTheUnderlayThatIsAlsoTheRawImage)
     EXPECT_FALSE(InUnderlays("LOT_N0R_0.gfw"));
 }
 
+TEST_F(CycleClient, NativeOutputUnderAnotherNameStillRemovesTheRawImage)
+{
+    S.SaveGifChk.Checked = true;
+    TRadarObj& r = AddRecord("!!Natxyz,National mosaic");
+    ASSERT_EQ("latest_radaronly", r.RemoteName);
+    Quor.Write("Quor Underlays/latest_radaronly.gif", "GIF89a-image");
+    Quor.Write("Quor Underlays/latest_radaronly.gfw", kWorld);
+    RunCycle();
+    EXPECT_EQ("Processed latest_radaronly", r.Status);
+    EXPECT_TRUE(InUnderlays("natxyz.gif"));
+    EXPECT_FALSE(InUnderlays("latest_radaronly.gif"));
+    EXPECT_FALSE(InUnderlays("latest_radaronly.gfw"));
+}
+
+TEST_F(CycleMosaic, NoMosaicListingDateRebuildReachesTheRecord)
+{
+    Services.RebuildURLs = [this] {
+        for (int i = 0; i < S.List.Count(); ++i)
+            S.List[i].ImageURL = std::string(kNatBase) + "src" + std::to_string(S.SelectRidge) + "/N0R_0.gif";
+    };
+    TRadarObj& r = AddRecord("!!N0R_0,National reflectivity mosaic");
+    Web[MosaicListing] = {200, ListingPage({"USA_20100510_1413_N0R"})};
+    RunCycle();
+    EXPECT_EQ("Error getting file N0R_0 datetime", r.Status);
+    EXPECT_EQ(std::string(kNatBase) + "src1/N0R_0.gif", r.ImageURL);
+}
+
 TEST_F(CycleClient, DisabledRecordInClientMode)
 {
     AddRecord("IL,Chicago,LOT").Enabled = false;

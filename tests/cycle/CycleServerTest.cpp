@@ -130,6 +130,37 @@ TEST_F(CycleServer, MissingLegendLeavesNoErrorStatusBehind)
     EXPECT_EQ("Error World File not downloaded", r.Status);
 }
 
+TEST_F(CycleServer, MissingLegendDoesNotHoldBackTheSourceAdvance)
+{
+    TRadarObj& r = AddRecord("IL,Chicago,LOT");
+    ServeSite("LOT", {"LOT_20100510_1419_N0R"});
+    Web.erase(Legend);
+    Web[WorldUrl] = {200, "<html>no such file</html>\r\n"};
+    RunCycle();
+    EXPECT_EQ("Error World File empty", r.Status);
+    EXPECT_EQ(1, S.SelectRidge);
+}
+
+TEST_F(CycleServer, RecordDeletedDuringTheCycleLeavesTheOthersUntouched)
+{
+    AddRecord("IL,Chicago,LOT");
+    TRadarObj& mkx = AddRecord("WI,Milwaukee,MKX");
+    mkx.NextAttempt = Clock.UTCNow() + 5 * kOneMinute;
+    mkx.Status = "OK";
+    ServeSite("LOT", {"LOT_20100510_1419_N0R"});
+    OnFetch = [this](const std::string& url) {
+        if (url == WorldUrl)
+            S.List.Delete(0); // the user deletes the record being fetched
+    };
+    RunCycle();
+    ASSERT_EQ(1, S.List.Count());
+    EXPECT_EQ(&mkx, &S.List[0]);
+    EXPECT_EQ("MKX_N0R_0", mkx.RemoteName);
+    EXPECT_EQ("WI,Milwaukee,MKX", mkx.Radar);
+    EXPECT_EQ("OK", mkx.Status);
+    EXPECT_EQ(1, Saves);
+}
+
 TEST_F(CycleServer, DisabledNotDueAndInvalidRecordsAreSkipped)
 {
     TRadarObj& a = AddRecord("IL,Chicago,LOT");

@@ -119,6 +119,32 @@ TEST_F(SchedulerTick, DisabledRecordNeverRunsNorCounts)
     ExpectTime(Start - kOneMinute, a.NextAttempt);
 }
 
+TEST_F(SchedulerTick, EnabledRecordLeftFarAheadIsStillAnnounced)
+{
+    // The survey pulls it in, so "No files scheduled" is only for lists without enabled records.
+    Record("LOT", Start - kOneMinute);
+    CycleBody = [this] { S.List[0].NextAttempt = Start + 2.0 / 24; };
+    Sched->ProcessTimer();
+    EXPECT_EQ(1, Cycles);
+    ExpectTime(Start + 6 * kOneMinute, S.List[0].NextAttempt);
+    EXPECT_EQ("Waiting for new files, next scheduled download attempt 14:27:00", S.Sbar.Panel(0));
+}
+
+TEST_F(SchedulerTick, FailingHostRefreshOrMemoryReadingDoesNotEndTheTick)
+{
+    S.UiViewMap = "USA.MAP"; // the map check asks for a refresh
+    S.Hooks.RefreshUiViewStatus = [] { throw std::runtime_error("no link"); };
+    S.ReadMemory = []() -> TMemoryStatus { throw std::runtime_error("no reading"); };
+    Record("LOT", Start - kOneMinute);
+    EXPECT_NO_THROW(Sched->ProcessTimer());
+    EXPECT_EQ(1, Cycles);
+    EXPECT_TRUE(S.Process.Enabled());
+    EXPECT_EQ("Idle", S.Sbar.Panel(1));
+    S.RadarGrid.Row = 1;
+    EXPECT_NO_THROW(Sched->DownloadBtnClick());
+    EXPECT_EQ(2, Cycles);
+}
+
 TEST_F(SchedulerTick, InvalidNamedRecordCountsAsDisabled)
 {
     Record("LOT", Start - kOneMinute).Status = "Error invalid name";
