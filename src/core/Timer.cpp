@@ -34,8 +34,14 @@ void TTimer::Fire()
 {
     // A timer whose handler is still running must not fire again from a pump inside
     // that handler; the handlers guard themselves by disabling their timer first.
-    if (OnTimer)
+    if (!OnTimer)
+        return;
+    // Handlers report their own failures; one that still escapes must not unwind
+    // through the event loop (which would end the program), so it stops here.
+    try {
         OnTimer();
+    } catch (...) {
+    }
 }
 
 } // namespace sf

@@ -1,5 +1,7 @@
 #include "core/Clock.h"
 #include "core/Pump.h"
+#include "core/Timer.h"
+#include <stdexcept>
 #include <QCoreApplication>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -46,4 +48,18 @@ TEST(Delay, ServesEventsWhileTheApplicationIsQuitting)
     QCoreApplication::exec();
     EXPECT_TRUE(waited);
     EXPECT_GE(ticks, 5);
+}
+
+TEST(Timer, AHandlerThatThrowsDoesNotEndTheProgram)
+{
+    TTimer timer("Test", 10);
+    int fired = 0;
+    timer.OnTimer = [&] {
+        ++fired;
+        throw std::runtime_error("handler failed");
+    };
+    EXPECT_NO_THROW(timer.Fire());
+    TSystemClock clock;
+    Delay(clock, 0.1); // the real timer fires too, and the loop survives it
+    EXPECT_GE(fired, 2);
 }
