@@ -58,6 +58,8 @@ int RunStormfetch(int argc, char** argv)
         std::string lockError;
         if (!instance->Acquire(&lockError)) {
             instance->SendNotice();
+            std::cerr << "stormfetch: another copy is already running for this user (lock "
+                      << instance->LockPath() << "); this one ends" << std::endl;
             return kExitOk;
         }
         if (!lockError.empty())
@@ -137,7 +139,10 @@ int RunStormfetch(int argc, char** argv)
             main.TickOnce();
         } else {
             if (opt.RunForSeconds > 0)
-                QTimer::singleShot(opt.RunForSeconds * 1000, [&] { main.RequestClose(); });
+                QTimer::singleShot(opt.RunForSeconds * 1000, [&] {
+                    view.Note("Run time of " + std::to_string(opt.RunForSeconds) + " s is over, closing");
+                    main.RequestClose();
+                });
             inLoop = true;
             if (!main.CloseRequested())
                 app.exec();

@@ -127,7 +127,7 @@ std::string UsageText()
            "  --wineprefix DIR   Wine prefix holding UI-View32 and its map server; default: $WINEPREFIX, else ~/.wine\n"
            "  --once             start, run one scheduler tick, close (exit 0; 3 without a map server)\n"
            "  --run-for SECONDS  run, then close normally after SECONDS\n"
-           "  --demo             run against a built-in radar feed and a built-in map host, in DIR/demo/\n"
+           "  --demo             run against a built-in radar feed and a built-in map host, in demo/ of the program folder\n"
            "  --version          print the version\n"
            "  --help             print this text\n"
            "\n"

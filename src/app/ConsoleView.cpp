@@ -35,9 +35,18 @@ std::string ConsoleLine(TDateTime localNow, const std::string& control, const st
 
 TConsoleView::TConsoleView(TViewHub& hub, const IClock& clock, std::ostream& out) : m_clock(clock), m_out(out)
 {
-    // The hub outlives this view only inside TMain, which owns both; the listener is
-    // installed once and never removed.
-    hub.Listeners.push_back([this](const std::string& control, const std::string& text) { Changed(control, text); });
+    // The hub may outlive the view (the main object winds its parts down after the view
+    // is gone), so the listener checks that the view still exists.
+    std::shared_ptr<bool> alive = m_alive;
+    hub.Listeners.push_back([this, alive](const std::string& control, const std::string& text) {
+        if (*alive)
+            Changed(control, text);
+    });
+}
+
+TConsoleView::~TConsoleView()
+{
+    *m_alive = false;
 }
 
 void TConsoleView::Note(const std::string& text)
@@ -49,7 +58,16 @@ void TConsoleView::Changed(const std::string& control, const std::string& text)
 {
     if (!IsConsoleControl(control))
         return;
-    m_out << ConsoleLine(m_clock.LocalNow(), control, text) << std::endl;
+    const TDateTime now = m_clock.LocalNow();
+    if (control == "RidgeLbl") {
+        const bool progress = text.rfind("Receiving ", 0) == 0;
+        const std::string stamp = FormatDateTime("hh:nn:ss", now);
+        if (progress && m_progressShown && stamp == m_progressStamp)
+            return;
+        m_progressShown = progress;
+        m_progressStamp = stamp;
+    }
+    m_out << ConsoleLine(now, control, text) << std::endl;
 }
 
 THeadlessDialogs::THeadlessDialogs(std::ostream& out, std::ostream& err, bool outIsTerminal)

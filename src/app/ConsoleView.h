@@ -5,6 +5,7 @@
 #include "core/Clock.h"
 #include "core/Controls.h"
 #include "core/Dialogs.h"
+#include <memory>
 #include <ostream>
 #include <string>
 
@@ -17,9 +18,15 @@ std::string ConsoleLine(TDateTime localNow, const std::string& control, const st
 bool IsConsoleControl(const std::string& control);
 
 /// Prints the shown controls' changes to out, stamped with the clock's local time.
+/// The byte-count progress of a running transfer ("Receiving <url> <n> b" on RidgeLbl,
+/// a new text for every data block) is printed at most once per stamped second; the line that
+/// ends the transfer always follows, so the journal keeps one line per second of
+/// transfer rather than one per block.
 class TConsoleView {
 public:
     TConsoleView(TViewHub& hub, const IClock& clock, std::ostream& out);
+    /// Stops printing: a hub that outlives the view no longer reaches it.
+    ~TConsoleView();
     TConsoleView(const TConsoleView&) = delete;
     TConsoleView& operator=(const TConsoleView&) = delete;
     /// Writes a free line (start-up notes, the demo's folders) in the same layout.
@@ -29,6 +36,9 @@ private:
     void Changed(const std::string& control, const std::string& text);
     const IClock& m_clock;
     std::ostream& m_out;
+    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
+    bool m_progressShown = false;   ///< the last RidgeLbl line printed was a progress line
+    std::string m_progressStamp;    ///< its "hh:nn:ss" stamp
 };
 
 /// Dialogs without a person: error boxes to err, every Yes/No answered No, no folder

@@ -27,8 +27,8 @@ struct TMainSteps {
     /// (the error has been shown).
     std::function<bool()> SeedTargetList;
     std::function<void(const std::string& path)> DeleteStaleImages;
-    std::function<bool()> FetchBusy;           ///< the radar client is not idle
-    std::function<void()> AbortFetch;          ///< aborts the radar client's transfer
+    std::function<bool()> FetchBusy;           ///< the radar or the shapefile client is not idle
+    std::function<void()> AbortFetch;          ///< aborts the running transfers
 };
 
 /// How the program was started (from the command line).

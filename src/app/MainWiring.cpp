@@ -51,7 +51,11 @@ void TMain::Wire()
         return before || !m_closeRequested;
     };
     m_steps.DeleteStaleImages = [this](const std::string& path) { DeleteStaleImages(m_s, path); };
-    m_steps.FetchBusy = [this] { return m_parts->Web->RidgeCli().State() != httpReady; };
+    // A shapefile transfer is ended on close as well, so a stalled warning server never
+    // holds the program up.
+    m_steps.FetchBusy = [this] {
+        return m_parts->Web->RidgeCli().State() != httpReady || m_parts->Web->ShpCli().State() != httpReady;
+    };
     m_steps.AbortFetch = [this] { m_parts->Web->Abort(); };
     m_s.Hooks.SaveList = [this] { SaveList(m_s); };
     m_s.Hooks.RebuildGrid = [this] { RebuildGrid(m_s); };

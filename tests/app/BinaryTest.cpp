@@ -1,9 +1,16 @@
 // The program itself, started as a user or a service would start it, in a
 // temporary home with its own runtime folder (so parallel runs never meet).
+#include "app/Demo.h"
+#include "core/Clock.h"
 #include "core/Files.h"
 #include "core/IniFile.h"
+#include "core/ListFile.h"
 #include "support/TempDir.h"
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QHostAddress>
 #include <QProcess>
+#include <QTcpServer>
 #include <QProcessEnvironment>
 #include <gtest/gtest.h>
 #include <csignal>
@@ -48,6 +55,24 @@ struct TRun {
         return logs.empty() ? std::string() : Dir.Read("home/" + logs[0].Name);
     }
 };
+
+/// A home whose settings point RIDGE at base, whose list holds LOT N0R, and a Wine
+/// prefix holding UI-View32 and its map server.
+void PrepareRealHome(TRun& run, const std::string& base, int webTimeOut)
+{
+    std::string error;
+    ASSERT_TRUE(BuildDemoHost(run.Dir.Path() + "pfx/", "LOT_N0R_0.bmp", &error)) << error;
+    run.Dir.Write("home/stormfetch.ini", "[URL]\r\nRIDGE=" + base + "ridge/RadarImg/\r\nRIDGENAT=" + base
+                                             + "ridge/Conus/RadarImg/\r\nSelectRidge=0\r\n[User]\r\nLogErrors=1\r\nNativeFmt=0\r\nWebTimeOut="
+                                             + std::to_string(webTimeOut) + "\r\n");
+    run.Dir.Write("home/TargetDirList.txt", "");
+    TSystemClock clock;
+    DownloadList list;
+    TRadarObj r = TRadarObj::Create(clock);
+    r.SetNames("IL,Chicago,LOT", "Short Range Reflectivity, N0R", TNaming{base + "ridge/RadarImg/", base + "ridge/Conus/RadarImg/", false});
+    list.Add("IL,Chicago,LOT\tShort Range Reflectivity, N0R", std::move(r));
+    run.Dir.Write("home/" + std::string(kListFileWriteName), ListText(list));
+}
 
 bool WaitForOutput(QProcess& p, const std::string& text, std::string& seen, int ms)
 {
@@ -174,4 +199,56 @@ TEST(Binary, DemoProducesAnUnderlayAndItsBoundsFile)
     EXPECT_TRUE(FileExists(underlays + "LOT_N0R_0.Sat")) << out;
     // The real settings of the home are untouched by the demo.
     EXPECT_EQ(run.Dir.Read("home/stormfetch.ini"), "[User]\r\nLogErrors=1\r\n");
+}
+
+TEST(Binary, OnceAgainstTheTestServerWritesTheUnderlayAndExits0)
+{
+    TRun run;
+    TSystemClock clock;
+    TDemoServer server(clock, DemoRadarSource());
+    std::string error;
+    ASSERT_TRUE(server.Start(&error)) << error;
+    PrepareRealHome(run, "http://127.0.0.1:" + std::to_string(server.Port()) + "/", 7);
+    QProcess p;
+    run.Setup(p, {"--once", "--headless", "--wineprefix", QString::fromStdString(run.Dir.Path() + "pfx/")});
+    p.start();
+    // The server lives in this process: keep serving while the program runs.
+    QElapsedTimer t;
+    t.start();
+    while (!p.waitForFinished(10) && t.elapsed() < 60000)
+        QCoreApplication::processEvents();
+    ASSERT_EQ(p.state(), QProcess::NotRunning);
+    std::string out = p.readAllStandardOutput().toStdString();
+    EXPECT_EQ(p.exitCode(), 0) << out;
+    const std::string underlays = run.Dir.Path() + "pfx/drive_c/Peak Systems/QuorServer9/Quor Underlays/";
+    EXPECT_TRUE(FileExists(underlays + "LOT_N0R_0.bmp")) << out;
+    EXPECT_TRUE(FileExists(underlays + "LOT_N0R_0.Sat")) << out;
+    EXPECT_GT(server.Requests(), 0);
+    EXPECT_NE(run.Log().find("Stormfetch 2.9.1 Shut down while in server mode. "), std::string::npos);
+}
+
+TEST(Binary, SigtermDuringAStalledTransferClosesWithinTheWaits)
+{
+    // A server that takes connections and never answers: the fetch hangs until its
+    // time-out (a minute here), so only the close path can end it.
+    QTcpServer stalled;
+    ASSERT_TRUE(stalled.listen(QHostAddress::LocalHost, 0));
+    TRun run;
+    PrepareRealHome(run, "http://127.0.0.1:" + std::to_string(stalled.serverPort()) + "/", 60);
+    QProcess p;
+    run.Setup(p, {"--headless", "--wineprefix", QString::fromStdString(run.Dir.Path() + "pfx/")});
+    p.start();
+    std::string seen;
+    ASSERT_TRUE(WaitForOutput(p, "StateLbl: Waiting for header", seen, 30000)) << seen;
+    QElapsedTimer t;
+    t.start();
+    kill((pid_t)p.processId(), SIGTERM);
+    ASSERT_TRUE(p.waitForFinished(20000));
+    seen += p.readAllStandardOutput().toStdString();
+    EXPECT_LT(t.elapsed(), 12000) << seen;
+    EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(p.exitCode(), 0) << seen;
+    EXPECT_EQ(TIniFile(run.Home + "stormfetch.ini").Ini().ReadString("User", "Version", ""), "Stormfetch 2.9.1");
+    EXPECT_EQ(TIniFile(run.Home + "stormfetch.ini").Ini().ReadInteger("User", "WebTimeOut", 0), 60);
+    EXPECT_NE(run.Log().find("Stormfetch 2.9.1 Shut down while in server mode. "), std::string::npos) << run.Log();
 }

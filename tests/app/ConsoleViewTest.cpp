@@ -56,3 +56,43 @@ TEST(HeadlessDialogs, NoPersonAnswers)
     onTerminal.Beep();
     EXPECT_EQ(tout.str(), "\a");
 }
+
+TEST(ConsoleView, TransferProgressAtMostOnceASecond)
+{
+    TFakeClock clock(EncodeDateTime({2026, 12, 7, 21, 5, 0, 0}));
+    test::TScriptedDialogs dialogs;
+    TShared s(clock, dialogs);
+    std::ostringstream out;
+    TConsoleView view(s.Hub, clock, out);
+    s.RidgeLbl.SetCaption("Loading u");
+    s.RidgeLbl.SetCaption("Receiving u 8190 b");    // first block: shown
+    s.RidgeLbl.SetCaption("Receiving u 16380 b");   // same second: dropped
+    s.StateLbl.SetCaption("Waiting for body");      // other controls are never held back
+    clock.Step(0.4 * kOneSecond);
+    s.RidgeLbl.SetCaption("Receiving u 24570 b");   // still within the second: dropped
+    clock.Step(0.7 * kOneSecond);
+    s.RidgeLbl.SetCaption("Receiving u 32760 b");   // a second later: shown
+    s.RidgeLbl.SetCaption("u received 40000 b in 1.000 sec at 21:05:01"); // the end: always shown
+    s.RidgeLbl.SetCaption("Receiving v 100 b");     // the next transfer's first block: shown
+    EXPECT_EQ(out.str(),
+              "21:05:00 RidgeLbl: Loading u\n"
+              "21:05:00 RidgeLbl: Receiving u 8190 b\n"
+              "21:05:00 StateLbl: Waiting for body\n"
+              "21:05:01 RidgeLbl: Receiving u 32760 b\n"
+              "21:05:01 RidgeLbl: u received 40000 b in 1.000 sec at 21:05:01\n"
+              "21:05:01 RidgeLbl: Receiving v 100 b\n");
+}
+
+TEST(ConsoleView, AHubThatOutlivesTheViewNoLongerPrints)
+{
+    TFakeClock clock(EncodeDateTime({2026, 12, 7, 21, 5, 0, 0}));
+    test::TScriptedDialogs dialogs;
+    TShared s(clock, dialogs);
+    std::ostringstream out;
+    {
+        TConsoleView view(s.Hub, clock, out);
+        s.FileLbl.SetCaption("before");
+    }
+    s.FileLbl.SetCaption("after");
+    EXPECT_EQ(out.str(), "21:05:00 FileLbl: before\n");
+}
