@@ -171,10 +171,9 @@ void TMain::WaitForCycle(double seconds)
 {
     const TDateTime end = m_s.Clock.LocalNow() + seconds * kOneSecond;
     while (!m_s.Process.Enabled() && m_s.Clock.LocalNow() < end) {
-        if (QCoreApplication::instance())
-            QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 10);
-        else
+        if (!QCoreApplication::instance())
             break;
+        PumpWait(10);
     }
 }
 

@@ -86,6 +86,10 @@ void TShpDownload::FetchSelected()
         for (size_t i = 0; i < type.Files.size(); ++i) {
             // A file whose turn comes while another fetch runs (a radar fetch pumping
             // messages) is skipped in this run; so is its .dbf result.
+            // The close request ends the run: a stalled server must not hold up the
+            // closing with a full time-out for every remaining file.
+            if (s.Cancel)
+                return;
             if (s.FetchBusy || !check.Checked)
                 continue;
             const std::string name = type.Files[i];

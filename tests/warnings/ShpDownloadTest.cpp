@@ -180,3 +180,21 @@ TEST_F(ShpDownloadTest, BrowseSetsTheFolderWithSlashAndSavesCancelChangesNothing
 
 } // namespace
 } // namespace sf
+
+namespace sf {
+namespace {
+
+TEST_F(ShpDownloadTest, CloseRequestEndsTheRunAfterTheCurrentFile)
+{
+    ServeSet({"tor.shp", "tor.shx", "tor.dbf"}, 100);
+    s.TorChk.Checked = true;
+    server.OnRequest = [this](const std::string&) { s.Cancel = true; };
+    shp.ShpDownloadBtnClick();
+    EXPECT_EQ(server.Requests.size(), 1u);
+    EXPECT_EQ(s.TorChk.Caption(), "Tornado"); // the .dbf never came, its result is untouched
+    EXPECT_EQ(redraws, 1);                    // the closing steps still ran
+    EXPECT_TRUE(s.ShpDownloadBtn.Enabled);
+}
+
+} // namespace
+} // namespace sf
