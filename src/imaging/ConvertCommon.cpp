@@ -75,6 +75,16 @@ bool RawFilesUsable(TShared& s, TRadarObj& r, const std::string& raw, const std:
     return true;
 }
 
+bool ReportDeliveryCancelled(TShared& s, size_t targets, const std::string& underlay)
+{
+    if (targets >= 2)
+        s.FileLbl.SetCaption("Transferred " + std::to_string(targets) + " " + underlay + " at " + Now(s));
+    else if (targets == 1)
+        s.FileLbl.SetCaption("Saved 1 " + underlay + " at " + Now(s));
+    s.Sbar.SetPanel(0, s.FileLbl.Caption());
+    return PumpCancelled(s);
+}
+
 } // namespace convert
 
 using namespace convert;

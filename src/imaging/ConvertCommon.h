@@ -22,6 +22,9 @@ std::string ChangeExt(const std::string& name, const std::string& ext);
 /// The raw image and world file must exist and the image must hold 250 bytes or more;
 /// otherwise reports on FileLbl, the record and the log (a too-small image is deleted) and returns false.
 bool RawFilesUsable(TShared& s, TRadarObj& r, const std::string& raw, const std::string& world);
+/// "Transferred <n> <underlay> at …" or "Saved 1 <underlay> at …" on FileLbl and the status
+/// bar, then a pump; true when the cancel flag is set afterwards.
+bool ReportDeliveryCancelled(TShared& s, size_t targets, const std::string& underlay);
 /// Raised for a failure inside a phase; its text is the failure's own text.
 struct TFailure : std::runtime_error {
     using std::runtime_error::runtime_error;

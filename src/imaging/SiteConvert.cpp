@@ -168,12 +168,7 @@ bool TConverter::ConvertSiteImage(TRadarObj& r, const std::string& p)
             }
         }
 
-        if (targets.size() >= 2)
-            s.FileLbl.SetCaption("Transferred " + std::to_string(targets.size()) + " " + n.Underlay + " at " + Now(s));
-        else if (targets.size() == 1)
-            s.FileLbl.SetCaption("Saved 1 " + n.Underlay + " at " + Now(s));
-        s.Sbar.SetPanel(0, s.FileLbl.Caption());
-        if (PumpCancelled(s))
+        if (ReportDeliveryCancelled(s, targets.size(), n.Underlay))
             return false;
 
         if (s.RedrawChk.Enabled && s.RedrawChk.Checked && SameText(n.Underlay, s.UnderlayName)) {
