@@ -207,4 +207,14 @@ bool TryParseListDateTime(const std::string& text, TDateTime& out)
     return true;
 }
 
+std::string SecondsText(TDateTime span)
+{
+    long long ms = std::llround(span * 86400000.0);
+    if (ms < 0)
+        ms = 0;
+    char buf[48];
+    std::snprintf(buf, sizeof buf, "%lld.%03lld", ms / 1000, ms % 1000);
+    return buf;
+}
+
 } // namespace sf

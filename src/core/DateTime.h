@@ -20,6 +20,9 @@ TDateFields DecodeDateTime(TDateTime dt);
 /// Formats with the patterns the program uses: yyyy, mm (month, or minute after hh), dd, hh, nn, ss;
 /// every other character is copied. "mm/dd/yyyy hh:nn:ss", "mm/dd hh:nn", "hh:nn:ss", "hh:nn", "nn:ss".
 std::string FormatDateTime(const std::string& pattern, TDateTime dt);
+/// A span of time as whole seconds and milliseconds, "12.045"; a negative span (the local
+/// clock stepped back) reads "0.000".
+std::string SecondsText(TDateTime span);
 /// Parses "mm/dd/yyyy hh:nn:ss" (as written into DownLoadList.txt); false on any malformed text.
 bool TryParseListDateTime(const std::string& text, TDateTime& out);
 

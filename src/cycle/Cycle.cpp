@@ -260,7 +260,7 @@ void TCycle::Finish()
         m_s.Hooks.RebuildGrid();
     else
         RebuildGrid(m_s);
-    const std::string elapsed = ElapsedText(m_s.Clock.LocalNow() - m_start);
+    const std::string elapsed = SecondsText(m_s.Clock.LocalNow() - m_start);
     if (m_disabled + m_notDue == m_s.List.Count())
         m_s.FileLbl.SetCaption("Files not processed at " + Local("hh:nn:ss"));
     else if (m_client)

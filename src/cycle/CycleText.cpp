@@ -73,16 +73,6 @@ TDateTime ReferenceTime(TDateTime lastImage, TDateTime utcNow)
     return lastImage > utcNow - 1.0 ? lastImage : utcNow - 0.95;
 }
 
-std::string ElapsedText(TDateTime span)
-{
-    long long ms = std::llround(span * 86400000.0);
-    if (ms < 0)
-        ms = 0;
-    char buf[48];
-    std::snprintf(buf, sizeof buf, "%lld.%03lld", ms / 1000, ms % 1000);
-    return buf;
-}
-
 std::string ProcessedListText(const std::string& list)
 {
     std::string t = Trim(list);

@@ -30,8 +30,6 @@ bool StartsWithText(const std::string& text, const std::string& prefix);
 TDateTime JitterAt(TDateTime utcNow);
 /// LastImage when later than now − 1 day, otherwise now − 0.95 day.
 TDateTime ReferenceTime(TDateTime lastImage, TDateTime utcNow);
-/// Whole seconds + "." + three-digit milliseconds of a span of days ("12.345").
-std::string ElapsedText(TDateTime span);
 /// The processed list trimmed and without its leading commas.
 std::string ProcessedListText(const std::string& list);
 /// The next attempt after a new image: image time + interval when that is later than now,

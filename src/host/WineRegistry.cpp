@@ -9,14 +9,6 @@ namespace sf {
 
 namespace {
 
-std::string LowerAscii(std::string s)
-{
-    for (char& c : s)
-        if (c >= 'A' && c <= 'Z')
-            c = char(c - 'A' + 'a');
-    return s;
-}
-
 void SkipBlanks(const std::string& s, size_t& pos)
 {
     while (pos < s.size() && (s[pos] == ' ' || s[pos] == '\t'))
@@ -151,7 +143,7 @@ std::string TRegHive::Normalise(const std::string& path)
         ++b;
     while (e > b && path[e - 1] == '\\')
         --e;
-    return LowerAscii(path.substr(b, e - b));
+    return LowerCase(path.substr(b, e - b));
 }
 
 const TRegKey* TRegHive::FindKey(const std::string& path) const
@@ -289,7 +281,7 @@ bool ParseWineRegistry(const std::string& text, TRegHive& hive, std::string* err
             ++bad;
             continue;
         }
-        key->Values[LowerAscii(name)] = std::move(v);
+        key->Values[LowerCase(name)] = std::move(v);
     }
     if (skipped)
         *skipped = bad;
@@ -378,7 +370,7 @@ std::optional<std::string> TWineRegistry::ReadString(TRegRoot root, const std::s
     const TRegKey* k = Find(root, path);
     if (!k)
         return std::nullopt;
-    auto it = k->Values.find(LowerAscii(name));
+    auto it = k->Values.find(LowerCase(name));
     if (it == k->Values.end() || !it->second.IsString())
         return std::nullopt;
     return it->second.Text;

@@ -22,13 +22,8 @@ bool PumpCancelled(TShared& s)
 
 std::string ElapsedText(const TShared& s, double startLocal)
 {
-    long long ms = std::llround((s.Clock.LocalNow() - startLocal) * 86400000.0);
-    if (ms < 0)
-        ms = 0;
-    char frac[8];
-    std::snprintf(frac, sizeof frac, "%03lld", ms % 1000);
     return std::string(s.IsClient() ? "Processed files in " : "Processed and transferred raw files in ")
-        + std::to_string(ms / 1000) + "." + frac + " sec at " + Now(s);
+        + SecondsText(s.Clock.LocalNow() - startLocal) + " sec at " + Now(s);
 }
 
 bool ReportFailure(TShared& s, TRadarObj& r, const std::string& raw, const std::string& what, const std::string& phase)

@@ -89,15 +89,6 @@ TWebFetch::~TWebFetch()
     m_s.RidgeTimer.OnTimer = nullptr;
 }
 
-std::string TWebFetch::ElapsedText(double startLocal) const
-{
-    // Local time can step back (end of daylight saving) while a transfer runs.
-    const long long ms = std::max(0LL, std::llround((m_s.Clock.LocalNow() - startLocal) * 86400000.0));
-    char buf[48];
-    std::snprintf(buf, sizeof buf, "%lld.%03lld", ms / 1000, ms % 1000);
-    return buf;
-}
-
 bool TWebFetch::FetchFile(const std::string& url, const std::string& localPath, TRadarObj* record)
 {
     TShared& s = m_s;
@@ -162,7 +153,7 @@ bool TWebFetch::FetchFile(const std::string& url, const std::string& localPath, 
         m_ridge.Get();
         s.StatLbl.SetCaption(std::to_string(m_ridge.StatusCode()));
         Pump();
-        const std::string elapsed = ElapsedText(start);
+        const std::string elapsed = SecondsText(s.Clock.LocalNow() - start);
         s.RidgeTimer.SetEnabled(false);
         const bool timedOut = s.TimedOut;
         const int64_t size = stream.Size();
@@ -228,7 +219,7 @@ bool TWebFetch::FetchShapefile(const std::string& url, const std::string& localP
         m_shp.Get();
         s.StatLbl.SetCaption(std::to_string(m_shp.StatusCode()));
         Pump();
-        const std::string elapsed = ElapsedText(start);
+        const std::string elapsed = SecondsText(s.Clock.LocalNow() - start);
         m_shpTimer.SetEnabled(false);
         const bool timedOut = m_shpTimedOut;
         const int64_t size = stream.Size();

@@ -48,7 +48,6 @@ public:
     void RidgeCliSocketError();
 
 private:
-    std::string ElapsedText(double startLocal) const;
 
     TShared& m_s;
     THttpCli m_ridge{"RidgeCli"};

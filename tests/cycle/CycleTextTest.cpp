@@ -84,9 +84,9 @@ TEST(CycleText, NextAttemptAfterANewImage)
 
 TEST(CycleText, SummaryPieces)
 {
-    EXPECT_EQ("1.500", ElapsedText(1.5 * kOneSecond));
-    EXPECT_EQ("12.045", ElapsedText(12.045 * kOneSecond));
-    EXPECT_EQ("0.000", ElapsedText(0));
+    EXPECT_EQ("1.500", SecondsText(1.5 * kOneSecond));
+    EXPECT_EQ("12.045", SecondsText(12.045 * kOneSecond));
+    EXPECT_EQ("0.000", SecondsText(0));
     EXPECT_EQ("LOT_N0R_0,N0R_0", ProcessedListText(",LOT_N0R_0,N0R_0"));
     EXPECT_EQ("", ProcessedListText(""));
     EXPECT_EQ("A", ProcessedListText(" ,,A "));
