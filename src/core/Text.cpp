@@ -86,6 +86,11 @@ int CompareText(const std::string& a, const std::string& b)
     return a.size() < b.size() ? -1 : 1;
 }
 
+bool StartsText(const std::string& s, const std::string& prefix)
+{
+    return s.size() >= prefix.size() && SameText(s.substr(0, prefix.size()), prefix);
+}
+
 bool StartsWith(const std::string& s, const std::string& prefix)
 {
     return s.size() >= prefix.size() && s.compare(0, prefix.size(), prefix) == 0;

@@ -19,6 +19,8 @@ std::string LowerCase(const std::string& s);
 bool SameText(const std::string& a, const std::string& b);
 int CompareText(const std::string& a, const std::string& b);
 bool StartsWith(const std::string& s, const std::string& prefix);
+/// StartsWith ignoring (ASCII) case.
+bool StartsText(const std::string& s, const std::string& prefix);
 bool EndsWith(const std::string& s, const std::string& suffix);
 /// 1-based position of sub in s, 0 when absent (Delphi Pos).
 int Pos(const std::string& sub, const std::string& s);

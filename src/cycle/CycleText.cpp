@@ -57,7 +57,7 @@ std::string LegendURL(const std::string& ridgeBase, const std::string& legendNam
 
 bool StartsWithText(const std::string& text, const std::string& prefix)
 {
-    return !prefix.empty() && text.size() >= prefix.size() && SameText(text.substr(0, prefix.size()), prefix);
+    return !prefix.empty() && StartsText(text, prefix);
 }
 
 TDateTime JitterAt(TDateTime utcNow)

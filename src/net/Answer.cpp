@@ -3,15 +3,6 @@
 
 namespace sf {
 
-namespace {
-
-bool StartsWithNoCase(const std::string& s, const std::string& prefix)
-{
-    return s.size() >= prefix.size() && SameText(s.substr(0, prefix.size()), prefix);
-}
-
-} // namespace
-
 void TAnswerParser::Fail(const std::string& why)
 {
     m_phase = TPhase::Failed;
@@ -87,7 +78,7 @@ void TAnswerParser::HeaderLine(const std::string& line)
 {
     if (m_firstLine) {
         m_firstLine = false;
-        if (StartsWithNoCase(line, "<HTML>")) {
+        if (StartsText(line, "<HTML>")) {
             // A bare HTML document without any header: the line is the body's start.
             ContentType = "text/html";
             m_phase = TPhase::Body;
