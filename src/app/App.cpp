@@ -88,6 +88,7 @@ int RunStormfetch(int argc, char** argv)
     std::string winePrefix = opt.WinePrefix;
     if (opt.Demo) {
         demo = std::make_unique<TDemoFeed>(programDir, clock);
+        demo->SettingsName = SettingsFileName(QCoreApplication::applicationFilePath().toStdString());
         std::string error;
         if (!demo->Prepare(&error)) {
             std::cerr << "stormfetch: the demo feed cannot start: " << error << std::endl;

@@ -94,7 +94,7 @@ bool TDemoFeed::Prepare(std::string* error)
 
     // The demo's own settings: the feed's addresses always; the first run also picks
     // BMP underlays with the legend strip.
-    TIniFile ini(m_programDir + "stormfetch.ini");
+    TIniFile ini(m_programDir + SettingsName);
     const bool fresh = !ini.Ini().HasKey("User", "Version");
     ini.Ini().WriteString("URL", "RIDGE", m_server->RidgeBase());
     ini.Ini().WriteString("URL", "RIDGENAT", m_server->RidgeNatBase());

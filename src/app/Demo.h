@@ -35,6 +35,8 @@ public:
     /// Tells where the feed and the underlays are, after the creation steps.
     void Started(TConsoleView& view);
     const TDemoServer& Server() const { return *m_server; }
+    /// The settings file's name, the one the program reads (named after the executable).
+    std::string SettingsName = "stormfetch.ini";
 
 private:
     std::string m_programDir;
