@@ -5,14 +5,12 @@
 #include "core/IniFile.h"
 #include "core/ListFile.h"
 #include "core/Settings.h"
+#include "host/FakePrefix.h"
 #include "host/UiViewClient.h"
-#include <unistd.h>
 
 namespace sf {
 
 namespace {
-
-constexpr const char* kServerClsid = "{6F1D3A52-5B7E-4C11-9E2A-3D4B5C6D7E8F}";
 
 struct TSeed {
     const char* Radar;
@@ -41,40 +39,12 @@ bool Write(const std::string& path, const std::string& text, std::string* error)
 
 bool BuildDemoHost(const std::string& prefix, const std::string& underlayName, std::string* error)
 {
-    const std::string drive = prefix + "drive_c/";
-    const std::string server = drive + "Peak Systems/QuorServer9/";
-    if (!ForceDirectories(server + "Quor Underlays/") || !ForceDirectories(drive + "UIView32/MAPS/")
-        || !ForceDirectories(prefix + "dosdevices/")) {
-        if (error)
-            *error = "cannot create the demo host under " + prefix;
-        return false;
-    }
-    const std::string link = prefix + "dosdevices/c:";
-    unlink(link.c_str());
-    if (symlink("../drive_c", link.c_str()) != 0) {
-        if (error)
-            *error = "cannot link " + link;
-        return false;
-    }
-    const std::string user =
-        "WINE REGISTRY Version 2\n"
-        ";; All keys relative to \\\\User\\\\S-1-5-21-0-0-0-1000\n\n"
-        "#arch=win32\n\n"
-        "[Software\\\\Classes\\\\CLSID\\\\" + std::string(kServerClsid) + "\\\\InprocServer32] 1700000000\n"
-        "#time=1d9a0b0c0d0e0f0\n"
-        "@=\"C:\\\\Peak Systems\\\\QuorServer9\\\\QuorServer9.dll\"\n"
-        "\"ThreadingModel\"=\"Apartment\"\n\n"
-        "[Software\\\\Classes\\\\QuorServer9.clsMapServ\\\\Clsid] 1700000000\n"
-        "@=\"" + std::string(kServerClsid) + "\"\n\n"
-        "[Software\\\\VB and VBA Program Settings\\\\Peak Systems\\\\UI-View32] 1700000000\n"
-        "\"Program Folder\"=\"C:\\\\UIView32\\\\\"\n";
-    const std::string system = "WINE REGISTRY Version 2\n;; All keys relative to \\\\Machine\n\n#arch=win32\n";
-    return Write(prefix + "user.reg", user, error) && Write(prefix + "system.reg", system, error)
-        && Write(drive + "UIView32/UiView32.ini", "[MAPS]\r\nLAST_MAP=C:\\UIView32\\MAPS\\!!QuorServer9.map\r\n", error)
-        && Write(drive + "UIView32/MAPS/!!QuorServer9.map", "", error)
-        && Write(server + "QuorServer9.dll", "", error)
-        && Write(server + "QuorServer9.ini",
-                 "[SETUP]\r\nUNDERLAY=C:\\Peak Systems\\QuorServer9\\Quor Underlays\\" + underlayName + "\r\n", error);
+    // UI-View32 whose last map is a map-server map, and the map server with its
+    // underlay folder, as their installers leave them in a Wine prefix.
+    TFakePrefixOptions host;
+    host.Underlay = underlayName;
+    host.CreateUnderlay = false; // the first conversion writes it
+    return WriteFakePrefix(prefix, host, error);
 }
 
 TDemoFeed::TDemoFeed(std::string programDir, const IClock& clock, TDemoRadarSource source)
