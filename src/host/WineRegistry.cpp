@@ -171,20 +171,7 @@ TRegKey& TRegHive::AddKey(const std::string& path)
 
 bool ParseWineRegistry(const std::string& text, TRegHive& hive, std::string* error, int* skipped)
 {
-    std::vector<std::string> lines;
-    {
-        size_t start = 0;
-        while (start <= text.size()) {
-            size_t end = text.find('\n', start);
-            if (end == std::string::npos)
-                end = text.size();
-            std::string line = text.substr(start, end - start);
-            if (!line.empty() && line.back() == '\r')
-                line.pop_back();
-            lines.push_back(std::move(line));
-            start = end + 1;
-        }
-    }
+    const std::vector<std::string> lines = SplitLines(text);
     int bad = 0;
     if (lines.empty() || lines[0].rfind("WINE REGISTRY Version 2", 0) != 0) {
         if (error)
