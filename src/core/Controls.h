@@ -35,6 +35,16 @@ public:
     bool Enabled = true;
     bool Visible = true;
     std::string Hint;
+    /// What a click (or menu command) runs; views and remote commands call Click().
+    std::function<void()> OnClick;
+    /// Runs OnClick when one is wired; false when none is.
+    bool Click() const
+    {
+        if (!OnClick)
+            return false;
+        OnClick();
+        return true;
+    }
 
 protected:
     void Notify(const std::string& text) const { m_hub->Changed(m_name, text); }

@@ -34,6 +34,7 @@ struct THooks {
     std::function<void()> RefreshUiViewStatus;
     std::function<void()> SetTrayTip;         ///< the icon shows TrayTip
     std::function<void()> Close;              ///< start the close path
+    std::function<void()> TrayMenuPopup;      ///< the tray menu is about to open
 };
 
 struct TShared {
