@@ -8,3 +8,5 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top/build"
 export QT_QPA_PLATFORM=offscreen
 ctest --output-on-failure -j"$(nproc)" --timeout 300
+# The Debian package: built, unpacked into a temporary root, and run from there.
+"$top/scripts/package.sh" --check

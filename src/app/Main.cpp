@@ -128,6 +128,8 @@ void TMain::FirstShow()
         RequestClose();
     }
     AppendLog(m_s, StartLine(m_s.ProgramDir, m_s.IsClient()) + MemoryStatusLong(m_s));
+    if (m_parts && m_parts->LogPruner)
+        m_parts->LogPruner->Tick();
     if (m_s.Removestaleunderlaysatstartup1.Checked && !m_s.UnderlayName.empty()
         && FileExists(m_s.QuorUnderlayPath + m_s.UnderlayName) && m_steps.DeleteStaleImages)
         m_steps.DeleteStaleImages(m_s.QuorUnderlayPath + m_s.UnderlayName);

@@ -3,6 +3,7 @@
 // order they are built; they go in the reverse order.
 #pragma once
 #include "app/Main.h"
+#include "core/LogPrune.h"
 #include "cycle/Cycle.h"
 #include "cycle/Scheduler.h"
 #include "host/HostLink.h"
@@ -22,6 +23,7 @@ struct TMain::TParts {
     std::unique_ptr<TCycle> Cycle;
     std::unique_ptr<TScheduler> Scheduler;
     std::unique_ptr<TShpDownload> ShpRun;
+    std::unique_ptr<TLogPruner> LogPruner;  ///< the daily error logs kept KeepLogDays days
 };
 
 } // namespace sf

@@ -85,6 +85,14 @@ void TMain::Wire()
     p.Scheduler = std::make_unique<TScheduler>(
         m_s, [this] { m_parts->Cycle->Run(); }, services.RidgeReady);
 
+    // The error logs are pruned at the first show and whenever the minute timer finds a new day.
+    p.LogPruner = std::make_unique<TLogPruner>(m_s);
+    if (auto minute = m_s.MinTimer.OnTimer)
+        m_s.MinTimer.OnTimer = [this, minute] {
+            minute();
+            m_parts->LogPruner->Tick();
+        };
+
     p.ShpRun = std::make_unique<TShpDownload>(m_s, *p.Web);
     ShpTimerHook = [this] { m_parts->ShpRun->ShpTimer(); };
     m_s.Shp.OnTimer = [this] {

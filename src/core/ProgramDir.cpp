@@ -31,6 +31,17 @@ std::string HomeFolder()
 
 } // namespace
 
+std::string InstalledDataDir(const std::string& exePath)
+{
+    std::string exeDir = ExtractFilePath(Absolute(exePath));
+    while (exeDir.size() > 1 && exeDir.back() == '/')
+        exeDir.pop_back();
+    if (ExtractFileName(exeDir) != "bin")
+        return {};
+    const std::string data = ExtractFilePath(exeDir) + "share/stormfetch/";
+    return DirectoryExists(data) ? data : std::string();
+}
+
 std::string ResolveProgramDir(const std::string& homeArg, const std::string& exePath)
 {
     if (!homeArg.empty()) {
@@ -39,7 +50,10 @@ std::string ResolveProgramDir(const std::string& homeArg, const std::string& exe
         return dir;
     }
     const std::string exeDir = ExtractFilePath(Absolute(exePath));
-    if (!exeDir.empty() && DirectoryExists(exeDir) && ::access(exeDir.c_str(), W_OK) == 0)
+    // An installed program never writes beside itself, even where it could (root
+    // running /usr/bin/stormfetch would otherwise keep its settings in /usr/bin).
+    if (!exeDir.empty() && InstalledDataDir(exePath).empty() && DirectoryExists(exeDir) &&
+        ::access(exeDir.c_str(), W_OK) == 0)
         return IncludeTrailingSlash(exeDir);
     // The XDG rule: a relative $XDG_DATA_HOME is ignored.
     const char* xdg = std::getenv("XDG_DATA_HOME");

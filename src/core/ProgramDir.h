@@ -5,9 +5,13 @@
 namespace sf {
 
 /// The program folder, ending in "/": homeArg (from --home) when given, created if missing;
-/// else the executable's folder when it is writable; else $XDG_DATA_HOME/stormfetch/
-/// (default ~/.local/share/stormfetch/), created. Relative folders are made absolute.
+/// else the executable's folder when it is writable and the program is not installed;
+/// else $XDG_DATA_HOME/stormfetch/ (default ~/.local/share/stormfetch/), created.
+/// Relative folders are made absolute.
 std::string ResolveProgramDir(const std::string& homeArg, const std::string& exePath);
+/// The installed data folder "<prefix>/share/stormfetch/" of a program installed as
+/// "<prefix>/bin/<exe>", when that folder exists; else empty (a portable build).
+std::string InstalledDataDir(const std::string& exePath);
 /// The settings file's name: the executable's name up to its first "." + ".ini".
 std::string SettingsFileName(const std::string& exePath);
 

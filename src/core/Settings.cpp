@@ -104,6 +104,10 @@ void LoadSettings(TShared& s)
     s.RidgeTimer.SetInterval(timeOut * 1000);
 
     s.LegendChk.Checked = ini.ReadBool(kUser, "Legend", false);
+    // A negative count is no number of days: the default.
+    s.KeepLogDays = ReadInt(ini, kUser, "KeepLogDays", 30);
+    if (s.KeepLogDays < 0)
+        s.KeepLogDays = 30;
 
     s.TrayTip = ini.ReadString(kUser, "Caption", "");
     if (!s.TrayTip.empty() && s.Hooks.SetTrayTip)
@@ -177,6 +181,8 @@ bool SaveSettings(TShared& s, std::string* error)
     ini.WriteBool(kShp, "LSR", s.LSRChk.Checked);
     ini.WriteString(kShp, "URL", s.ShpURLEd.Caption());
     ini.WriteString(kShp, "Dir", s.TargetED.Caption());
+    // Written after the keys older versions know, so their files only grow by one line.
+    ini.WriteInteger(kUser, "KeepLogDays", s.KeepLogDays);
 
     if (file.Save())
         return true;

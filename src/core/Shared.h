@@ -65,6 +65,7 @@ struct TShared {
     std::string UnderlayName;
     std::string LastMap;
     int HintPauseMS = 6000;
+    int KeepLogDays = 30;               ///< daily error logs older than this go; 0 keeps them all
     int WindowLeft = 50, WindowTop = 50, WindowWidth = 594, WindowHeight = 395;
 
     // Shared flags.

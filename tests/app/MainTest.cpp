@@ -212,3 +212,29 @@ TEST(MainMisc, ShpTimerRunsItsHook)
     EXPECT_EQ(f.Main->Shared().MinTimer.Interval(), 60000);
     EXPECT_EQ(f.Main->Shared().Timer1.Interval(), 1000);
 }
+
+TEST(MainLogPruning, OldLogsGoAtFirstShowAndAfterMidnight)
+{
+    TFixture f("[User]\r\nLogErrors=1\r\nKeepLogDays=3\r\n");
+    f.Home.Write("R20261203ErrorLog.txt", "old\r\n");
+    f.Home.Write("R20261204ErrorLog.txt", "kept until the 8th\r\n");
+    f.Main->Wire();
+    auto& st = f.Main->Steps();
+    st.HostDiscovery = [] {};
+    st.LoadDownloadList = [] {};
+    st.LoadTargetList = [] {};
+    st.ConnectUiView = [] {};
+    st.SeedTargetList = [] { return true; };
+    ASSERT_TRUE(f.Main->Create());
+    f.Main->FirstShow();
+    EXPECT_FALSE(FileExists(f.Home.Path() + "R20261203ErrorLog.txt"));
+    EXPECT_TRUE(FileExists(f.Home.Path() + "R20261204ErrorLog.txt"));
+    EXPECT_TRUE(FileExists(f.Home.Path() + "R20261207ErrorLog.txt"));
+
+    // The minute timer after midnight (8 December) finds the 4th stale.
+    f.Clock.Step(3.0 / 24.0);
+    f.Main->Shared().MinTimer.Fire();
+    EXPECT_FALSE(FileExists(f.Home.Path() + "R20261204ErrorLog.txt"));
+    EXPECT_TRUE(FileExists(f.Home.Path() + "R20261207ErrorLog.txt"));
+    f.Main->Closing();
+}

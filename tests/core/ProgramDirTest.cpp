@@ -62,6 +62,21 @@ TEST_F(ProgramDirTest, MissingExecutableFolderFallsBackToUserData)
     EXPECT_TRUE(DirectoryExists(m_dir.Path() + "data/stormfetch/"));
 }
 
+TEST_F(ProgramDirTest, InstalledProgramUsesUserDataEvenWhenItsFolderIsWritable)
+{
+    m_dir.Write("usr/bin/stormfetch", "");
+    m_dir.Write("usr/share/stormfetch/manual/index.html", "");
+    ::setenv("XDG_DATA_HOME", (m_dir.Path() + "data").c_str(), 1);
+    EXPECT_EQ(InstalledDataDir(m_dir.Path() + "usr/bin/stormfetch"), m_dir.Path() + "usr/share/stormfetch/");
+    EXPECT_EQ(ResolveProgramDir("", m_dir.Path() + "usr/bin/stormfetch"), m_dir.Path() + "data/stormfetch/");
+    // A build folder named otherwise, or a bin/ without the data folder, stays portable.
+    m_dir.Write("build/stormfetch", "");
+    m_dir.Write("opt/bin/stormfetch", "");
+    EXPECT_EQ(InstalledDataDir(m_dir.Path() + "build/stormfetch"), "");
+    EXPECT_EQ(InstalledDataDir(m_dir.Path() + "opt/bin/stormfetch"), "");
+    EXPECT_EQ(ResolveProgramDir("", m_dir.Path() + "opt/bin/stormfetch"), m_dir.Path() + "opt/bin/");
+}
+
 TEST(ProgramSettingsName, NameUpToTheFirstDotPlusIni)
 {
     EXPECT_EQ(SettingsFileName("/opt/x/stormfetch"), "stormfetch.ini");
