@@ -2,6 +2,7 @@
 // reasoned error, and the rows encoded again read back unchanged.
 #include "FuzzCheck.h"
 #include "imaging/PngReader.h"
+#include <algorithm>
 #include <vector>
 
 using sf::fuzz::Check;
