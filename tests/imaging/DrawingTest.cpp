@@ -5,6 +5,7 @@
 #include "imaging/BmpWriter.h"
 #include "imaging/Font.h"
 #include "imaging/Palette.h"
+#include "support/Sanitizers.h"
 #include <gtest/gtest.h>
 #include <random>
 
@@ -68,19 +69,10 @@ TEST(HalftonePalette, CubeLookupKeepsEntriesAtTheBound)
                     << r << "," << g << "," << b;
 }
 
-#if defined(__SANITIZE_ADDRESS__)
-#define SF_SANITIZED 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define SF_SANITIZED 1
-#endif
-#endif
-
 TEST(HalftonePalette, CubeLookupAgreesOnEveryColour)
 {
-#ifdef SF_SANITIZED
-    GTEST_SKIP() << "all 16.7 M colours take minutes under the sanitizers; the plain build runs them";
-#else
+    if (kSanitized)
+        GTEST_SKIP() << "all 16.7 M colours take minutes under the sanitizers; the plain build runs them";
     const TPalette& p = HalftonePalette();
     THalftoneMapper m;
     for (int r = 0; r < 256; ++r)
@@ -88,7 +80,6 @@ TEST(HalftonePalette, CubeLookupAgreesOnEveryColour)
             for (int b = 0; b < 256; ++b)
                 ASSERT_EQ(m.Map(uint8_t(r), uint8_t(g), uint8_t(b)), NearestIndex(p.data(), 256, TRgb{uint8_t(r), uint8_t(g), uint8_t(b)}))
                     << r << "," << g << "," << b;
-#endif
 }
 
 TEST(NearestIndex, OnlyLooksAtTheEntriesInUse)

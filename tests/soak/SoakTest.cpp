@@ -9,6 +9,7 @@
 #include "imaging/Bitmap8.h"
 #include "imaging/GifCodec.h"
 #include "imaging/Synthetic.h"
+#include "support/Sanitizers.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TempDir.h"
 #include <filesystem>
@@ -20,18 +21,6 @@ using namespace sf;
 namespace fs = std::filesystem;
 
 namespace {
-
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kSanitized = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool kSanitized = true;
-#else
-constexpr bool kSanitized = false;
-#endif
-#else
-constexpr bool kSanitized = false;
-#endif
 
 constexpr int kRecords = 150;
 constexpr int kHours = 24;
@@ -209,7 +198,7 @@ TEST(Soak, TwentyFourHoursOfTicksLeaveNothingBehind)
     EXPECT_TRUE(main.CloseQuery());
     main.Closing();
 
-    if (kSanitized) {
+    if (test::kSanitized) {
         std::cout << "[ soak ] memory margin not checked under the sanitizers\n";
     } else {
         ASSERT_GT(afterFirstHour, 0);
