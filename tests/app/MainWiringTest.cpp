@@ -71,6 +71,7 @@ TEST(MainWired, EveryTimerIsStoppedAfterTheClosingSteps)
     for (TTimer* t : timers)
         t->SetEnabled(true);
     w.S().Process.SetEnabled(false); // closing while a tick is under way
+    w.Clock.AutoStep = 0.5 * kOneSecond; // each reading moves the clock: the waits for it end quickly
     EXPECT_TRUE(w.Main->CloseQuery());
     w.Main->Closing();
     for (TTimer* t : timers)
