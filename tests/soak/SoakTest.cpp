@@ -139,6 +139,9 @@ TEST(Soak, TwentyFourHoursOfTicksLeaveNothingBehind)
     TShared& s = main.Shared();
     ASSERT_EQ(s.List.Count(), kRecords);
     ASSERT_FALSE(s.QuorUnderlayPath.empty());
+    // The warning shapefile timer runs too when the test takes over a minute: give it a folder.
+    home.Write("shp/.keep", "");
+    s.TargetED.SetCaption(home.Path() + "shp/");
 
     // One tick per simulated hour: every record has a new image at each, so each
     // tick converts the whole list (a 10-second tick rate would poll for hours of real time).
