@@ -74,16 +74,11 @@ void TScheduler::MapChecks(bool& suspended)
 
 void TScheduler::ShowHeap()
 {
+    // The same label rule as the log's memory report, so the two never disagree.
     const int load = m_s.LastMemLoad < 0 ? 0 : m_s.LastMemLoad;
-    const std::string freeText = std::to_string(100 - load);
-    if (load >= kMemWarnLoad) {
-        m_s.HeapLbl.Color = clRed;
-        m_s.HeapLbl.SetCaption("Warning, " + freeText + "% memory remaining");
-    } else {
+    ShowMemoryLabel(m_s, load);
+    if (load < kMemWarnLoad)
         m_s.MemWarning = false;
-        m_s.HeapLbl.Color = clBlack;
-        m_s.HeapLbl.SetCaption(freeText + "% memory available");
-    }
 }
 
 void TScheduler::MemoryWatch()

@@ -67,6 +67,7 @@ TEST(DemoServer, SiteArchiveListsTheLastHour)
     }
     ASSERT_EQ(names.size(), 13u);
     EXPECT_EQ(names.front(), "LOT_20261207_2005_N0R");
+    ASSERT_FALSE(names.empty());
     EXPECT_EQ(names.back(), "LOT_20261207_2105_N0R");
     // Each archived image is served too, none from the future.
     EXPECT_EQ(DemoAnswer("/ridge/RadarImg/N0R/LOT/LOT_20261207_2035_N0R.gif", kNow, Stub()).Body, "GIF:LOTN0R2035");

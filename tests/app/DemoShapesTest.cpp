@@ -70,6 +70,7 @@ TEST(DemoShapes, EveryServedNameHasAConsistentShapefileSet)
         const uint16_t header = LE16(dbf, 8), record = LE16(dbf, 10);
         EXPECT_EQ(dbf[header - 1], 0x0D);
         EXPECT_EQ(dbf.size(), header + record + 1u);
+        ASSERT_FALSE(dbf.empty());
         EXPECT_EQ(dbf.back(), 0x1A);
         EXPECT_GT(dbf.size(), 90u);
     }

@@ -68,6 +68,7 @@ TEST(MainCreation, FailedStepIsShownAndTheRestSkipped)
     EXPECT_FALSE(f.Main->Create());
     ASSERT_EQ(f.Dialogs.Errors.size(), 1u);
     EXPECT_EQ(f.Dialogs.Errors[0], "list broken");
+    ASSERT_FALSE(f.Calls.empty());
     EXPECT_EQ(f.Calls.back(), "sources:mode0");  // targets, images and connect never ran
     EXPECT_TRUE(f.Main->Shared().Cancel);        // the last step did not run either
 }
@@ -142,6 +143,7 @@ TEST(MainClose, ClosingSavesSettingsAndLogsShutdownOnce)
     auto at = log.find("Stormfetch 2.9.1 Shut down while in server mode. Mem load=");
     EXPECT_NE(at, std::string::npos) << log;
     EXPECT_EQ(log.find("Shut down", at + 30), std::string::npos) << log;
+    ASSERT_FALSE(f.Calls.empty());
     EXPECT_EQ(f.Calls.back(), "free");
 }
 

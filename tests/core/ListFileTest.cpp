@@ -1,4 +1,5 @@
 #include "CoreTestEnv.h"
+#include "core/DateTime.h"
 #include "core/Files.h"
 #include "core/ListFile.h"
 #include <filesystem>
@@ -68,6 +69,11 @@ TEST_F(ListFileTest, SaveWritesTheNamedFileAndLoadFindsIt)
 {
     TRadarObj& r = Add("IL,Chicago,LOT", "Short Range Reflectivity, N0R");
     r.Status = "Waiting for new file";
+    TDateTime attempt = 0;
+    ASSERT_TRUE(TryParseListDateTime("03/15/2012 07:05:09", attempt));
+    r.NextAttempt = attempt;
+    // The list owns r: Clear() frees it, so the comparison needs its own copy.
+    const TRadarObj saved = r;
     ASSERT_TRUE(SaveList(E.S));
     EXPECT_EQ(FolderNames(), std::vector<std::string>{"DownLoadList.Txt"});
     E.S.List.Clear();
@@ -75,7 +81,8 @@ TEST_F(ListFileTest, SaveWritesTheNamedFileAndLoadFindsIt)
     ASSERT_EQ(E.S.List.Count(), 1);
     EXPECT_EQ(E.S.List.Key(0), "IL,Chicago,LOT\tShort Range Reflectivity, N0R");
     EXPECT_EQ(E.S.List[0].Status, "Waiting for new file");
-    EXPECT_DOUBLE_EQ(E.S.List[0].NextAttempt, r.NextAttempt); // records are copied, times to the second
+    EXPECT_NEAR(E.S.List[0].NextAttempt, saved.NextAttempt, 0.5 / 86400); // times are stored to the second
+    EXPECT_NEAR(E.S.List[0].NextAttempt, attempt, 0.5 / 86400);
 }
 
 TEST_F(ListFileTest, SaveReplacesALowerCaseVariantAndEmptyListDeletesIt)

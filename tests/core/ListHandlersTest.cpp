@@ -91,6 +91,7 @@ TEST_F(HandlersTest, DeleteAsksWithTheRowCells)
     DeleteBtnClick(E.S);
     EXPECT_EQ(E.S.List.Count(), 2);
     DeleteBtnClick(E.S);
+    ASSERT_FALSE(E.Dialogs.Questions.empty());
     EXPECT_EQ(E.Dialogs.Questions.back(), "Delete IL,Chicago,LOT,Short Range Reflectivity, N0R?");
     ASSERT_EQ(E.S.List.Count(), 1);
     EXPECT_EQ(E.S.List[0].SiteID, "ILX");

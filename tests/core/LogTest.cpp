@@ -142,6 +142,7 @@ TEST_F(LogTest, TogglingLogErrors)
     EXPECT_EQ(lines[2], "07:00:00 Stormfetch 2.9.1 Server mode, errorlog off");
     EXPECT_EQ(TIniText(E.Dir.Read("stormfetch.ini")).ReadInteger("User", "LogErrors", -1), 0);
     Logerrors1Click(E.S);
+    ASSERT_FALSE(LogLines().empty());
     EXPECT_EQ(LogLines().back(), "07:00:00 Stormfetch 2.9.1 Server mode, errorlog on");
 }
 

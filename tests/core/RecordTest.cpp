@@ -125,6 +125,15 @@ TEST(BoundsNumber, WidenedSingleWithFifteenDigits)
     EXPECT_EQ(BoundsNumber(1e20f), "1.00000002004088E20");
 }
 
+TEST(BoundsNumber, ScientificFromSixteenIntegerDigits)
+{
+    // Fifteen integer digits still print in full; from 1E15 on the text turns scientific.
+    EXPECT_EQ(BoundsNumber(999999986991104.0f), "999999986991104");
+    EXPECT_EQ(BoundsNumber(1125899906842624.0f), "1.12589990684262E15");
+    EXPECT_EQ(BoundsNumber(-1125899906842624.0f), "-1.12589990684262E15");
+    EXPECT_EQ(BoundsNumber(1e16f), "1.00000002725642E16");
+}
+
 class WorldFileTest : public ::testing::Test {
 protected:
     TTempDir Dir;

@@ -61,6 +61,7 @@ TEST(SourceListFiles, BuiltInListsWithoutFiles)
     EXPECT_TRUE(std::is_sorted(items.begin(), items.end(),
                                [](const std::string& a, const std::string& b) { return CompareText(a, b) < 0; }));
     EXPECT_EQ(e.S.ProductCmb.Items.front(), "N0S, Storm Relative Motion");
+    ASSERT_FALSE(e.S.ProductCmb.Items.empty());
     EXPECT_EQ(e.S.ProductCmb.Items.back(), "NTP, Storm Total Precipitation");
 }
 

@@ -166,6 +166,19 @@ TEST_F(CycleClient, OldWorldFileCountsAsTenMinutesOld)
     ExpectTime(At(2010, 5, 10, 14, 22, 14), r.NextAttempt, "now + 1 min + 7 s");
 }
 
+TEST_F(CycleClient, TheTenMinuteLimitStartsJustPastTenMinutes)
+{
+    TRadarObj& r = AddRecord("IL,Chicago,LOT");
+    Clock.Set(At(2010, 5, 10, 14, 21, 7));
+    LeaveRawFiles(At(2010, 5, 10, 14, 9, 7)); // 12 minutes old
+    RunCycle();
+    ExpectTime(At(2010, 5, 10, 14, 11, 7), r.LastImage, "now - 10 min");
+    LeaveRawFiles(At(2010, 5, 10, 14, 12, 7)); // 9 minutes old: its own time
+    r.NextAttempt = Clock.UTCNow() - kOneMinute;
+    RunCycle();
+    ExpectTime(At(2010, 5, 10, 14, 12, 7), r.LastImage, "file time");
+}
+
 TEST_F(CycleClient, WorldFileFromTheFutureCountsAsNow)
 {
     TRadarObj& r = AddRecord("IL,Chicago,LOT");

@@ -93,6 +93,24 @@ TEST_F(CycleServer, OldFileTimeIsShownInLocalTime)
     EXPECT_EQ("No files processed 16:21:00", S.RidgeLbl.Caption());
 }
 
+TEST_F(CycleServer, AnImageOlderThanOneHundredDaysIsNeverNew)
+{
+    // About 190 days old, yet later than the record's last image 300 days ago.
+    TRadarObj& r = AddRecord("IL,Chicago,LOT");
+    r.LastImage = Clock.UTCNow() - 300;
+    ServeSite("LOT", {"LOT_20091101_1200_N0R"});
+    RunCycle();
+    EXPECT_EQ(0, Fetched(WorldUrl));
+    EXPECT_EQ(0, Fetched(ImageUrl));
+    EXPECT_TRUE(StartsWith(r.Status, "Waiting for new LOT_N0R_0 file")) << r.Status;
+    // The same record with an image 90 days old does fetch it.
+    r.NextAttempt = Clock.UTCNow() - kOneMinute;
+    ServeSite("LOT", {"LOT_20100209_1200_N0R"});
+    RunCycle();
+    EXPECT_EQ(1, Fetched(ImageUrl));
+    ExpectTime(At(2010, 2, 9, 12, 0), r.LastImage);
+}
+
 TEST_F(CycleServer, UndatedNewestNameIsNeverNew)
 {
     TRadarObj& r = AddRecord("IL,Chicago,LOT");

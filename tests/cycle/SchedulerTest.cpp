@@ -1,6 +1,7 @@
 // The scheduler tick: host checks, memory watch, due scan with its corrections,
 // the cycle hand-off, the survey and the "next scheduled" texts; the forced download.
 #include "CycleFixture.h"
+#include "core/Log.h"
 #include "cycle/Scheduler.h"
 
 namespace sf::test {
@@ -95,6 +96,37 @@ TEST_F(SchedulerTick, NextAttemptFarAheadAfterClockSetBackIsMadeDue)
     Sched->ProcessTimer();
     EXPECT_EQ(1, Cycles);
     ExpectTime(Start - 36 * kOneSecond, r.NextAttempt);
+}
+
+TEST_F(SchedulerTick, ARecordJustOverFifteenMinutesAheadRunsInThatTick)
+{
+    TRadarObj& r = Record("LOT", Start + 16 * kOneMinute);
+    Sched->ProcessTimer();
+    EXPECT_EQ(1, Cycles);
+    ExpectTime(Start - 36 * kOneSecond, r.NextAttempt);
+}
+
+TEST_F(SchedulerTick, ARecordWithinFifteenMinutesWaits)
+{
+    TRadarObj& r = Record("LOT", Start + 14 * kOneMinute);
+    Sched->ProcessTimer();
+    EXPECT_EQ(0, Cycles);
+    ExpectTime(Start + 14 * kOneMinute, r.NextAttempt);
+}
+
+TEST_F(SchedulerTick, PhaseWordWhileTheCycleRuns)
+{
+    std::string phase;
+    CycleBody = [&] { phase = S.Sbar.Panel(1); };
+    Record("LOT", Start - kOneMinute);
+    Sched->ProcessTimer();
+    EXPECT_EQ("DownLoad", phase);
+    S.ModeGrp.ItemIndex = 1;
+    S.List[0].NextAttempt = Start - kOneMinute;
+    phase.clear();
+    Sched->ProcessTimer();
+    EXPECT_EQ(2, Cycles);
+    EXPECT_EQ("Process", phase);
 }
 
 TEST_F(SchedulerTick, SurveyPullsLaterRecordsToSixMinutes)
@@ -212,6 +244,23 @@ TEST_F(SchedulerTick, MemoryWarningIsLoggedOncePerEpisode)
     MemLoad = 90;
     Sched->ProcessTimer();
     EXPECT_EQ(2, MemWarnings());
+}
+
+TEST_F(SchedulerTick, EightyFivePercentLoadIsAlreadyTheWarning)
+{
+    // The scheduler's label and the log's memory report share one rule.
+    MemLoad = 85;
+    Sched->ProcessTimer();
+    EXPECT_EQ("Warning, 15% memory remaining", S.HeapLbl.Caption());
+    EXPECT_EQ(clRed, S.HeapLbl.Color);
+    S.HeapLbl.SetCaption("");
+    ShowMemoryLabel(S, 85);
+    EXPECT_EQ("Warning, 15% memory remaining", S.HeapLbl.Caption());
+    EXPECT_EQ(clRed, S.HeapLbl.Color);
+    MemLoad = 84;
+    Sched->ProcessTimer();
+    EXPECT_EQ("16% memory available", S.HeapLbl.Caption());
+    EXPECT_EQ(clBlack, S.HeapLbl.Color);
 }
 
 TEST_F(SchedulerTick, HourlyMemoryReportIsWritten)

@@ -207,6 +207,7 @@ TEST_F(HostDiscoveryTest, ProgramFolderWithoutBackslashFindsNoIni)
     MakePrefix(o);
     dir.Write("prefix/drive_c/UIView32/UiView32.ini", "[MAPS]\r\nLAST_MAP=x.map\r\n");
     HostDiscovery(s);
+    ASSERT_FALSE(s.UiViewFolder.empty());
     EXPECT_EQ(s.UiViewFolder.back(), '2');
     EXPECT_EQ(s.LastMap, "-1");
 }

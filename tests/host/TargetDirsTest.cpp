@@ -99,6 +99,7 @@ TEST_F(TargetDirsTest, DeleteAsksAndRemovesTheEntryIgnoringCaseAndBlanks)
     EXPECT_EQ(s.TargetCmb.Items.size(), 2u);
     EXPECT_EQ(saves, 0);
     TargetDelBtnClick(s);
+    ASSERT_FALSE(dialogs.Questions.empty());
     EXPECT_EQ(dialogs.Questions.back(), "Delete directory " + UpperCase(a) + "?");
     EXPECT_EQ(s.TargetCmb.Items, (std::vector<std::string>{b}));
     EXPECT_EQ(s.TargetCmb.Caption(), "");

@@ -95,6 +95,19 @@ TEST_F(SeriesTest, GapsCloseUpAndMembersGetBoundsFiles)
     EXPECT_EQ(Env.Log().find("Rename Sat images error"), std::string::npos);
 }
 
+TEST_F(SeriesTest, AMemberKeepsItsOwnBoundsFileThroughAShift)
+{
+    Image("LOT_N0R_0.bmp", 10);
+    Image("LOT_N0R_01.bmp", 600);
+    WriteFile(D() + "lot_n0r_0.Sat", "-90,43,-87,40\r\n");
+    WriteFile(D() + "LOT_N0R_02.sat", "-91,44,-88,41\r\n"); // the name the old B1 moves to
+    EXPECT_EQ(AccumulateBmp(Env.S, D() + "lot_n0r_0.bmp"), 12000);
+    EXPECT_EQ(Tag("LOT_N0R_02.bmp"), "LOT_N0R_01.bmp");
+    EXPECT_EQ(ReadFile(Find("LOT_N0R_02.sat")), "-91,44,-88,41\r\n"); // kept, not overwritten
+    EXPECT_EQ(ReadFile(Find("LOT_N0R_01.sat")), "-90,43,-87,40\r\n"); // a member without one gets a copy
+    EXPECT_EQ(ReadFile(Find("lot_n0r_0.Sat")), "-90,43,-87,40\r\n");
+}
+
 TEST_F(SeriesTest, ATenthImageFallsOffTheEnd)
 {
     Image("LOT_N0R_0.bmp", 5);

@@ -130,6 +130,7 @@ TEST(GifCodec, FrameIsDrawnAtItsOffsetOverTheBackground)
 TEST(GifCodec, AcceptsAMissingTrailerButNotTruncatedData)
 {
     const std::string bytes = SyntheticSiteGif("MKX", "N0R", 46000.25);
+    ASSERT_FALSE(bytes.empty());
     ASSERT_EQ(bytes.back(), ';');
     TGifImage full, gif;
     std::string error;

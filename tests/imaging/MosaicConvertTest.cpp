@@ -90,6 +90,32 @@ TEST_F(MosaicConvertTest, BecomesAHalftoneBmpWithBlackMadeWhite)
     EXPECT_FALSE(Exists(Other + "n0r_0.gif"));
 }
 
+TEST_F(MosaicConvertTest, CaptionTextStartsOnRowTwo)
+{
+    ASSERT_TRUE(Convert()) << R.Status;
+    const QImage out = Decode(ReadFile(Env.Underlays + "n0r_0.gif"), "BMP");
+    ASSERT_EQ(out.width(), 5000);
+    // The band drawn independently: white, the caption centred with its top on row 2.
+    TFont font("Arial", 10);
+    const int band = font.TextHeight("YyXp");
+    const std::string caption = CaptionText(MosaicNames(Env.S, R, Env.Program + R.LocalName).Stem, R);
+    TBitmap8 expected;
+    expected.Palette = HalftonePalette();
+    expected.SetSize(5000, band + 4, 255);
+    font.TextOut(expected, 2500 - font.TextWidth(caption) / 2, 2, caption, 0, 255);
+    int differing = 0, firstInkRow = -1;
+    for (int y = 0; y < band; ++y)
+        for (int x = 30; x < 4970; ++x) {
+            const TRgb e = expected.PixelColour(x, y);
+            const bool ink = out.pixel(x, y) == qRgb(0, 0, 0);
+            differing += out.pixel(x, y) != qRgb(e.R, e.G, e.B);
+            if (ink && firstInkRow < 0)
+                firstInkRow = y;
+        }
+    EXPECT_EQ(differing, 0);
+    EXPECT_GE(firstInkRow, 2); // nothing drawn above the text's top row
+}
+
 TEST_F(MosaicConvertTest, LegendOptionHasNoEffect)
 {
     Env.S.LegendChk.Checked = true;

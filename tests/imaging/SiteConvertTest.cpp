@@ -284,6 +284,26 @@ TEST_F(SiteConvertTest, TinyPreviousUnderlayIsReportedAndReplaced)
     EXPECT_TRUE(Exists(Env.Underlays + "LOT_N0R_01.sat"));
 }
 
+TEST_F(SiteConvertTest, AnUnderlaySaveReplacesTheFileInsteadOfRewritingIt)
+{
+    // The map server may hold the old underlay open: the new one must be a new file,
+    // so a hard link to the old one still reads the old bytes.
+    const std::string old(20000, 'o');
+    for (bool native : {false, true}) {
+        Env.S.SaveGifChk.Checked = native;
+        const std::string name = native ? "lot_n0r_0.gif" : "lot_n0r_0.bmp";
+        WriteFile(Env.Underlays + name, old);
+        std::filesystem::remove(Env.Temp.Path() + "held");
+        std::filesystem::create_hard_link(Env.Underlays + name, Env.Temp.Path() + "held");
+        PutRawFiles(Env.Program);
+        ASSERT_TRUE(Convert()) << R.Status;
+        EXPECT_EQ(ReadFile(Env.Temp.Path() + "held"), old) << name;
+        const std::string now = ReadFile(Env.Underlays + name);
+        EXPECT_NE(now, old) << name;
+        EXPECT_EQ(now.substr(0, 2), native ? "GI" : "BM") << name;
+    }
+}
+
 TEST_F(SiteConvertTest, CancelEndsQuietly)
 {
     Env.S.Cancel = true;

@@ -141,6 +141,21 @@ TEST(Answer, ChunkedBodyIsDecoded)
     EXPECT_EQ(r.P.ReceivedCount, 14);
 }
 
+TEST(Answer, TwoDigitChunkSizesAreHex)
+{
+    // "1A" is 26 bytes, "10" sixteen: a parser reading one digit or decimal would cut the body.
+    const std::string letters = "abcdefghijklmnopqrstuvwxyz";
+    for (bool bytewise : {false, true}) {
+        TRun r;
+        const std::string answer = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n1A\r\n" + letters +
+                                   "\r\n10\r\n0123456789abcdef\r\n0\r\n\r\n";
+        bytewise ? r.FeedBytewise(answer) : r.Feed(answer);
+        EXPECT_EQ(r.P.Phase(), TAnswerParser::TPhase::Done);
+        EXPECT_EQ(r.Body, letters + "0123456789abcdef");
+        EXPECT_EQ(r.P.ReceivedCount, 42);
+    }
+}
+
 TEST(Answer, HostileAnswersFailWithAReason)
 {
     TRun longLine;

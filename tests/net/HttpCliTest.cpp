@@ -99,6 +99,26 @@ TEST(HttpCli, ErrorStatusRaisesWithTheServersReason)
     }
 }
 
+TEST(HttpCli, EveryErrorStatusFromFourHundredRaises)
+{
+    THttpTestServer srv;
+    for (int code : {400, 403, 500, 503}) {
+        srv.Answer("/e", "HTTP/1.0 " + std::to_string(code) + " Bad\r\nContent-Length: 0\r\n\r\n");
+        TClient c;
+        try {
+            c.Get(srv.Url("/e"));
+            ADD_FAILURE() << code << " raised nothing";
+        } catch (const EHttpException& e) {
+            EXPECT_EQ(e.ErrorCode(), code);
+            EXPECT_STREQ(e.what(), "Bad");
+        }
+    }
+    srv.Answer("/ok", "HTTP/1.0 399 Fine\r\nContent-Length: 2\r\n\r\nok");
+    TClient fine;
+    EXPECT_NO_THROW(fine.Get(srv.Url("/ok")));
+    EXPECT_EQ(fine.Cli.StatusCode(), 399);
+}
+
 TEST(HttpCli, AnswerShapes)
 {
     THttpTestServer srv;

@@ -139,6 +139,41 @@ TEST_F(ShpDownloadTest, RunLengthDropsWholeHours)
     EXPECT_EQ(ShpSummaryText(0, 0, -0.5), "0 Files downloaded/0 bytes in 00:00");
 }
 
+TEST_F(ShpDownloadTest, ClockSetBackDuringTheRunShowsNoTime)
+{
+    ServeSet({"FFW.shp", "FFW.shx", "FFW.dbf"}, 100);
+    s.FFWChk.Checked = true;
+    bool stepped = false;
+    server.OnRequest = [&](const std::string&) {
+        if (!stepped)
+            clock.Step(-30.0 / 86400); // the system clock corrected back by half a minute
+        stepped = true;
+    };
+    shp.ShpDownloadBtnClick();
+    EXPECT_EQ(s.ShpLbl.Caption(), "3 Files downloaded/720 bytes in 00:00");
+    EXPECT_EQ(ShpSummaryText(1, 2, -30.0 / 86400), "1 Files downloaded/2 bytes in 00:00");
+}
+
+TEST_F(ShpDownloadTest, TransferTimeOutFollowsTheRadarTimeOut)
+{
+    // The fixture's radar time-out is 1 s; the shapefile timer starts at its own 7 s.
+    ServeSet({"tor.shp", "tor.shx", "tor.dbf"}, 100);
+    s.TorChk.Checked = true;
+    std::vector<int> intervals;
+    std::vector<bool> running;
+    server.OnRequest = [&](const std::string&) {
+        intervals.push_back(web.ShpTimer().Interval());
+        running.push_back(web.ShpTimer().Enabled());
+    };
+    shp.ShpDownloadBtnClick();
+    ASSERT_EQ(intervals.size(), 3u);
+    for (size_t i = 0; i < intervals.size(); ++i) {
+        EXPECT_EQ(intervals[i], s.RidgeTimer.Interval()) << "file " << i;
+        EXPECT_TRUE(running[i]) << "file " << i;
+    }
+    EXPECT_FALSE(web.ShpTimer().Enabled()); // stopped after the run
+}
+
 TEST_F(ShpDownloadTest, TimerSkipsWhileARunIsGoingOnAndFetchBusySkipsFiles)
 {
     ServeSet({"tor.shp", "tor.shx", "tor.dbf"}, 100);
