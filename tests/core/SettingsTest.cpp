@@ -71,7 +71,9 @@ TEST_F(SettingsTest, FileWrittenFromNothingHasTheFixedLayout)
               (std::vector<std::string>{"Version", "Redraw", "Minimize", "LogErrors", "UiViewShutDown", "RemoveStale",
                                         "NativeFmt", "HintPauseMS", "Accumulate", "Mode", "Target", "Radar", "Product",
                                         "QuorServerPath", "QuorUnderlayPath", "WebTimeOut", "Width", "Height", "top",
-                                        "Left", "Remaining", "Legend", "Caption"}));
+                                        "Left", "Remaining", "Legend", "Caption",
+                                        // written after every key of the older layout
+                                        "KeepLogDays"}));
     EXPECT_EQ(ini.Keys("Shp"), (std::vector<std::string>{"Tornado", "Severe", "Flood", "Marine", "LSR", "URL", "Dir"}));
     EXPECT_EQ(ini.ReadString("User", "Version", ""), "Stormfetch 2.9.1");
     EXPECT_EQ(ini.ReadInteger("User", "Redraw", -1), 1);
