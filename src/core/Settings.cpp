@@ -4,6 +4,7 @@
 #include "core/IniFile.h"
 #include "core/ListHandlers.h"
 #include "core/Log.h"
+#include "core/StoredFiles.h"
 #include "core/Text.h"
 #include <climits>
 
@@ -68,11 +69,12 @@ std::string SettingsPath(const TShared& s)
     return s.ProgramDir + name.substr(0, name.find('.')) + ".ini";
 }
 
-void LoadSettings(TShared& s)
+bool LoadSettings(TShared& s, std::string* error)
 {
     s.LoadingSettings = true;
     const TIniFile file(SettingsPath(s));
     const TIniText& ini = file.Ini();
+    s.Stored.SettingsHeld = !file.ReadError().empty();
 
     s.WindowLeft = ReadInt(ini, kUser, "Left", 50);
     s.WindowTop = ReadInt(ini, kUser, "top", 50);
@@ -133,12 +135,23 @@ void LoadSettings(TShared& s)
         ForceDirectories(folder);
 
     s.LoadingSettings = false;
+    if (s.Stored.SettingsHeld && error)
+        *error = CannotReadText(file.Path(), file.ReadError());
+    return !s.Stored.SettingsHeld;
 }
 
 bool SaveSettings(TShared& s, std::string* error)
 {
     TIniFile file(SettingsPath(s));
     TIniText& ini = file.Ini();
+    // Writing over a file that was not loaded, or that cannot be read now, would replace
+    // what the user keeps in it (other sections included) with this run's values only.
+    const bool held = s.Stored.SettingsHeld && PathPresent(file.Path());
+    if (held || !file.ReadError().empty()) {
+        if (error)
+            *error = held ? HeldFileText(file.Path()) : "Unable to write to " + file.Path() + ": " + file.ReadError();
+        return false;
+    }
 
     ini.WriteString(kUrl, "RIDGE", s.RidgeBase);
     ini.WriteString(kUrl, "RIDGENAT", s.RidgeNatBase);
@@ -178,8 +191,10 @@ bool SaveSettings(TShared& s, std::string* error)
     ini.WriteString(kShp, "URL", s.ShpURLEd.Caption());
     ini.WriteString(kShp, "Dir", s.TargetED.Caption());
 
-    if (file.Save())
+    if (file.Save()) {
+        s.Stored.SettingsHeld = false;
         return true;
+    }
     if (error)
         *error = "Unable to write to " + file.Path();
     return false;
