@@ -180,22 +180,14 @@ bool SaveList(TShared& s)
 bool LoadList(TShared& s, std::string* error)
 {
     const std::string path = ListFilePath(s);
-    std::string bytes, reason;
-    switch (ReadStoredFile(path, bytes, reason)) {
-    case TStoredRead::Missing:
-        s.Stored.ListHeld = false;
-        return true;
-    case TStoredRead::Failed:
-        s.Stored.ListHeld = true;
-        if (error)
-            *error = CannotReadText(path, reason);
+    std::string bytes;
+    bool found = false;
+    if (!LoadStoredFile(path, bytes, found, s.Stored.ListHeld, error))
         return false;
-    case TStoredRead::Read:
-        break;
-    }
+    if (!found)
+        return true;
     const int dropped =
         LoadListText(bytes, s.List, s.Naming(), s.Clock, [&](const std::string& msg) { AppendLog(s, msg); });
-    s.Stored.ListHeld = false;
     if (dropped > 0 && !KeepListBackup(s, path, bytes, dropped)) {
         // Without a copy, the next save would lose the lines for good.
         s.Stored.ListHeld = true;

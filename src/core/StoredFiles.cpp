@@ -82,6 +82,17 @@ TStoredRead ReadStoredFile(const std::string& path, std::string& bytes, std::str
     return TStoredRead::Read;
 }
 
+bool LoadStoredFile(const std::string& path, std::string& bytes, bool& found, bool& held, std::string* error)
+{
+    std::string reason;
+    const TStoredRead read = ReadStoredFile(path, bytes, reason);
+    found = read == TStoredRead::Read;
+    held = read == TStoredRead::Failed;
+    if (held && error)
+        *error = CannotReadText(path, reason);
+    return !held;
+}
+
 std::string CannotReadText(const std::string& path, const std::string& reason)
 {
     return "Cannot read " + path + ": " + reason;

@@ -13,6 +13,9 @@ enum class TStoredRead {
 
 /// Reads a stored file, its name matched ignoring case. Never blocks on a pipe or device.
 TStoredRead ReadStoredFile(const std::string& path, std::string& bytes, std::string& reason);
+/// The read of a load step: a file read or missing clears held and gives true (found tells
+/// which); one that cannot be read sets held and gives false with "Cannot read <path>: <reason>".
+bool LoadStoredFile(const std::string& path, std::string& bytes, bool& found, bool& held, std::string* error);
 /// True when anything (file, folder, link, even a dangling one) has that name, case ignored.
 bool PathPresent(const std::string& path);
 /// "Cannot read <path>: <reason>".

@@ -53,20 +53,12 @@ void InitTargetControls(TShared& s)
 
 bool LoadTargetList(TShared& s, std::string* error)
 {
-    std::string bytes, reason;
-    switch (ReadStoredFile(ListPath(s), bytes, reason)) {
-    case TStoredRead::Missing:
-        s.Stored.TargetsHeld = false;
-        return true;
-    case TStoredRead::Failed:
-        s.Stored.TargetsHeld = true;
-        if (error)
-            *error = CannotReadText(ListPath(s), reason);
+    std::string bytes;
+    bool found = false;
+    if (!LoadStoredFile(ListPath(s), bytes, found, s.Stored.TargetsHeld, error))
         return false;
-    case TStoredRead::Read:
-        break;
-    }
-    s.Stored.TargetsHeld = false;
+    if (!found)
+        return true;
     std::vector<std::string> items;
     for (const std::string& line : SplitLines(bytes))
         if (!Trim(line).empty())
