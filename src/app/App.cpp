@@ -2,6 +2,7 @@
 #include "app/CommandLine.h"
 #include "app/ConsoleView.h"
 #include "app/Demo.h"
+#include "app/ExitStatus.h"
 #include "app/Main.h"
 #include "app/SignalWatch.h"
 #include "app/SingleInstance.h"
@@ -105,7 +106,7 @@ int RunStormfetch(int argc, char** argv)
         demo->Attach(main);
     main.Wire();
 
-    int status = kExitOk;
+    bool created = true;
     bool inLoop = false;
     std::unique_ptr<QTimer> watchdog;
     main.OnCloseRequested = [&] {
@@ -120,7 +121,7 @@ int RunStormfetch(int argc, char** argv)
             main.Closing();
             std::cout.flush();
             std::fflush(nullptr);
-            _exit(main.HostMissing() ? kExitNoMapServer : kExitOk);
+            _exit(RunExitStatus({opt.Once, !created, main.HostMissing(), !main.Shared().QuorServerPath.empty()}));
         });
         watchdog->start(9000);
     };
@@ -130,7 +131,7 @@ int RunStormfetch(int argc, char** argv)
     });
 
     view.Note(std::string(kVersionText) + " starting in " + programDir);
-    main.Create();
+    created = main.Create();
     if (demo)
         demo->Started(view);
     main.FirstShow();
@@ -156,11 +157,7 @@ int RunStormfetch(int argc, char** argv)
     main.Closing();
     view.Note("Closed");
 
-    if (main.HostMissing())
-        status = kExitNoMapServer;
-    else if (opt.Once && main.Shared().QuorServerPath.empty())
-        status = kExitNoMapServer;
-    return status;
+    return RunExitStatus({opt.Once, !created, main.HostMissing(), !main.Shared().QuorServerPath.empty()});
 }
 
 } // namespace sf

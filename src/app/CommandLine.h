@@ -10,6 +10,7 @@ enum TExitStatus : int {
     kExitOk = 0,            ///< normal close (also a second instance, a signal, --version, --help)
     kExitFailure = 1,       ///< the event loop could not be started
     kExitUsage = 2,         ///< command-line error, or a program folder that cannot be created
+    kExitStartFailed = 2,   ///< --once: a creation step failed (a stored file that cannot be read)
     kExitNoMapServer = 3,   ///< --once found no map-server folder, or the host program is missing
 };
 

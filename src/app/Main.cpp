@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <exception>
+#include <iostream>
 #include <stdexcept>
 #include <vector>
 
@@ -79,6 +80,9 @@ bool TMain::Create()
         if (f)
             f();
     };
+    // Until its creation step has read it, a stored file that exists is not written over:
+    // a step that fails or is skipped leaves it as the user keeps it.
+    m_s.Stored.SettingsHeld = m_s.Stored.ListHeld = m_s.Stored.TargetsHeld = true;
     const std::vector<std::function<void()>> steps = {
         [&] { run(m_steps.CreateTrayIcon); },
         [&] { m_s.WindowCaption.SetCaption(kVersionText); },
@@ -87,7 +91,11 @@ bool TMain::Create()
             m_helpFile = m_s.ProgramDir + "Stormfetch2.hlp";
         },
         [&] { run(m_steps.HostDiscovery); },
-        [&] { LoadSettings(m_s); },
+        [&] {
+            std::string error;
+            if (!LoadSettings(m_s, &error))
+                throw std::runtime_error(error);
+        },
         [&] {
             m_s.MemReportTime = m_s.Clock.LocalNow();
             m_s.MemWarning = false;
@@ -104,14 +112,33 @@ bool TMain::Create()
             step();
         } catch (const std::exception& e) {
             // The steps after a failed one are skipped; the program runs on with what exists.
-            m_s.Dialogs.ErrorBox(e.what());
+            ReportCreateFailure(e.what());
             return false;
         } catch (...) {
-            m_s.Dialogs.ErrorBox("Unknown error while starting");
+            ReportCreateFailure("Unknown error while starting");
             return false;
         }
     }
     return true;
+}
+
+void TMain::ReportCreateFailure(const std::string& what)
+{
+    m_s.Sbar.SetPanel(0, what);
+    m_s.Sbar.SetPanel(1, "ERROR");
+    AppendLog(m_s, what);
+    m_s.Dialogs.ErrorBox(what);
+}
+
+void TMain::ReportCloseFailure(const std::string& what)
+{
+    try {
+        m_s.Dialogs.Beep();
+        AppendLog(m_s, "Error while closing: " + what);
+        (m_options.Err ? *m_options.Err : std::cerr) << "stormfetch: error while closing: " << what << std::endl;
+    } catch (...) {
+        // the close goes on whatever the report does
+    }
 }
 
 void TMain::FirstShow()
@@ -130,6 +157,10 @@ void TMain::FirstShow()
     AppendLog(m_s, StartLine(m_s.ProgramDir, m_s.IsClient()) + MemoryStatusLong(m_s));
     if (m_parts && m_parts->LogPruner)
         m_parts->LogPruner->Tick();
+    // Recovery of work an interrupted run left half done belongs here, before the
+    // temporary files and the stale underlays are removed.
+    if (m_steps.RemoveStaleTempFiles)
+        m_steps.RemoveStaleTempFiles();
     if (m_s.Removestaleunderlaysatstartup1.Checked && !m_s.UnderlayName.empty()
         && FileExists(m_s.QuorUnderlayPath + m_s.UnderlayName) && m_steps.DeleteStaleImages)
         m_steps.DeleteStaleImages(m_s.QuorUnderlayPath + m_s.UnderlayName);
@@ -245,10 +276,10 @@ void TMain::Closing()
         if (m_steps.FreeWorkingImages)
             m_steps.FreeWorkingImages();
     } catch (const std::exception& e) {
-        m_s.Dialogs.Beep();
-        m_s.Dialogs.ErrorBox(e.what());
+        // An unattended close must not wait for a person: no box here.
+        ReportCloseFailure(e.what());
     } catch (...) {
-        m_s.Dialogs.Beep();
+        ReportCloseFailure("unknown error");
     }
 }
 

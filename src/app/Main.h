@@ -5,6 +5,7 @@
 #include "core/Shared.h"
 #include <functional>
 #include <memory>
+#include <ostream>
 #include <string>
 
 namespace sf {
@@ -27,6 +28,9 @@ struct TMainSteps {
     /// (the error has been shown).
     std::function<bool()> SeedTargetList;
     std::function<void(const std::string& path)> DeleteStaleImages;
+    /// First show: removes this program's temporary files left by an interrupted save from
+    /// the program folder and the local underlay folder (never from other target folders).
+    std::function<void()> RemoveStaleTempFiles;
     std::function<bool()> FetchBusy;           ///< the radar or the shapefile client is not idle
     std::function<void()> AbortFetch;          ///< aborts the running transfers
 };
@@ -36,6 +40,7 @@ struct TMainOptions {
     std::string ProgramDir;   ///< ends in "/"
     std::string WinePrefix;   ///< ends in "/"; empty: $WINEPREFIX, else ~/.wine
     bool Headless = true;
+    std::ostream* Err = nullptr; ///< where failures without a dialog are printed; null: standard error
 };
 
 class TMain {
@@ -94,6 +99,10 @@ private:
     struct TParts;
     void WireHooks();
     void SetTrayTip();
+    /// A failed creation step: error box, status bar and error log name the file and the reason.
+    void ReportCreateFailure(const std::string& what);
+    /// A failure while closing: beep, error log and standard error, never a box that waits.
+    void ReportCloseFailure(const std::string& what);
     /// Waits up to seconds while the Process timer stays disabled, pumping.
     void WaitForCycle(double seconds);
 

@@ -6,6 +6,7 @@
 #include "core/ListFile.h"
 #include "core/RadarObj.h"
 #include "core/SourceLists.h"
+#include "core/StaleTemp.h"
 #include "host/HostDiscovery.h"
 #include "host/TargetDirs.h"
 #include "imaging/Accumulate.h"
@@ -37,10 +38,17 @@ void TMain::Wire()
             throw std::runtime_error(error);
     };
     m_steps.LoadDownloadList = [this] {
-        LoadList(m_s);
+        std::string error;
+        const bool loaded = LoadList(m_s, &error);
         RebuildGrid(m_s);
+        if (!loaded)
+            throw std::runtime_error(error);
     };
-    m_steps.LoadTargetList = [this] { LoadTargetList(m_s); };
+    m_steps.LoadTargetList = [this] {
+        std::string error;
+        if (!LoadTargetList(m_s, &error))
+            throw std::runtime_error(error);
+    };
     m_steps.CreateWorkingImages = [this] { m_parts->Converter = std::make_unique<TConverter>(m_s); };
     m_steps.FreeWorkingImages = [this] { m_parts->Converter.reset(); };
     m_steps.ConnectUiView = [this] { m_parts->HostLink->ConnectUiView(); };
@@ -51,6 +59,7 @@ void TMain::Wire()
         return before || !m_closeRequested;
     };
     m_steps.DeleteStaleImages = [this](const std::string& path) { DeleteStaleImages(m_s, path); };
+    m_steps.RemoveStaleTempFiles = [this] { RemoveStaleTempFiles(m_s); };
     // A shapefile transfer is ended on close as well, so a stalled warning server never
     // holds the program up.
     m_steps.FetchBusy = [this] {

@@ -1,5 +1,6 @@
 #include "core/IniFile.h"
 #include "core/Files.h"
+#include "core/StoredFiles.h"
 #include "core/Text.h"
 
 namespace sf {
@@ -169,9 +170,12 @@ void TIniText::WriteBool(const std::string& section, const std::string& key, boo
 
 TIniFile::TIniFile(std::string path) : m_path(std::move(path))
 {
-    std::string bytes;
-    if (ReadFileBytes(m_path, bytes))
+    std::string bytes, reason;
+    const TStoredRead read = ReadStoredFile(m_path, bytes, reason);
+    if (read == TStoredRead::Read)
         m_ini = TIniText(bytes);
+    else if (read == TStoredRead::Failed)
+        m_readError = reason.empty() ? "unknown error" : reason;
 }
 
 bool TIniFile::Save() const

@@ -47,8 +47,11 @@ private:
 
 class TIniFile {
 public:
-    /// Reads path when it exists (a missing or unreadable file is an empty ini).
+    /// Reads path when it exists (a missing or unreadable file is an empty ini; ReadError
+    /// tells the unreadable one apart).
     explicit TIniFile(std::string path);
+    /// Why a file that exists could not be read; empty when it was read or is missing.
+    const std::string& ReadError() const { return m_readError; }
     TIniText& Ini() { return m_ini; }
     const TIniText& Ini() const { return m_ini; }
     /// Writes the text atomically; false (previous file kept) on failure.
@@ -58,6 +61,7 @@ public:
 private:
     std::string m_path;
     TIniText m_ini;
+    std::string m_readError;
 };
 
 } // namespace sf

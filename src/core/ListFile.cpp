@@ -1,7 +1,9 @@
 #include "core/ListFile.h"
 #include "core/Files.h"
 #include "core/Log.h"
+#include "core/StoredFiles.h"
 #include "core/Text.h"
+#include <sys/stat.h>
 
 namespace sf {
 
@@ -35,13 +37,72 @@ void ConvertStoredValues(TRadarObj& r, const std::string& line)
     }
 }
 
+// Tells the user once, in the status bar and the error log.
+void Say(TShared& s, const std::string& text)
+{
+    s.Sbar.SetPanel(0, text);
+    AppendLog(s, text);
+}
+
+// The file as it was, beside it under the backup name, before a save drops its bad lines.
+bool KeepListBackup(TShared& s, const std::string& path, const std::string& bytes, int dropped)
+{
+    const std::string backup = s.ProgramDir + kListBackupName;
+    if (!SaveFileAtomic(backup, bytes))
+        return false;
+    Say(s, ExtractFileName(path) + " held " + std::to_string(dropped) + (dropped == 1 ? " line" : " lines") +
+               " that could not be loaded as written; the file as it was is kept as " + backup);
+    return true;
+}
+
+// Last-write time in nanoseconds; -1 when the name cannot be looked at.
+long long WriteTimeNs(const std::string& path)
+{
+    struct stat st;
+    if (lstat(path.c_str(), &st) != 0)
+        return -1;
+    return (long long)st.st_mtim.tv_sec * 1000000000LL + st.st_mtim.tv_nsec;
+}
+
 } // namespace
+
+std::string ListFilePath(TShared& s)
+{
+    if (!s.Stored.ListName.empty() && PathPresent(s.ProgramDir + s.Stored.ListName))
+        return s.ProgramDir + s.Stored.ListName;
+    // On this file system "DownLoadList.txt" and "DownLoadList.Txt" are two files; load and
+    // save must still reach one and the same.
+    std::vector<TFindEntry> found = FindFiles(s.ProgramDir + kListFileReadName);
+    if (found.empty())
+        return s.ProgramDir + kListFileWriteName;
+    std::string chosen = found.front().Name;
+    long long newest = WriteTimeNs(s.ProgramDir + chosen);
+    for (const TFindEntry& e : found) {
+        const long long t = WriteTimeNs(s.ProgramDir + e.Name);
+        if (t > newest) {
+            newest = t;
+            chosen = e.Name;
+        }
+    }
+    const bool firstChoice = s.Stored.ListName.empty();
+    s.Stored.ListName = chosen;
+    if (found.size() > 1 && firstChoice) {
+        std::string names;
+        for (const TFindEntry& e : found)
+            names += (names.empty() ? "" : " and ") + e.Name;
+        Say(s, s.ProgramDir + " holds " + names + "; the download list uses " + chosen + ", the one modified last");
+    }
+    return s.ProgramDir + chosen;
+}
 
 std::string ListLine(const TRadarObj& r)
 {
     if (r.Radar.empty())
         return {};
-    std::string line = r.Radar + "\t" + r.Product + "\t" + r.RemoteName + "\t" + r.Status + "\t" + r.Bounds + "\t";
+    // Whatever a field holds, the line keeps its ten fields.
+    std::string line = CleanFieldText(r.Radar) + "\t" + CleanFieldText(r.Product) + "\t" +
+                       CleanFieldText(r.RemoteName) + "\t" + CleanFieldText(r.Status) + "\t" +
+                       CleanFieldText(r.Bounds) + "\t";
     line += std::string(Flag(r.Accumulate)) + "\t" + Flag(r.Enabled) + "\t";
     line += FormatDateTime(kDatePattern, r.LastAttempt) + "\t" + FormatDateTime(kDatePattern, r.LastImage) + "\t" +
             FormatDateTime(kDatePattern, r.NextAttempt);
@@ -59,18 +120,27 @@ std::string ListText(const DownloadList& list)
     return text;
 }
 
-void LoadListText(const std::string& text, DownloadList& list, const TNaming& naming, const IClock& clock,
-                  const std::function<void(const std::string&)>& report)
+int LoadListText(const std::string& text, DownloadList& list, const TNaming& naming, const IClock& clock,
+                 const std::function<void(const std::string&)>& report)
 {
+    int dropped = 0;
     for (const std::string& line : SplitLines(text)) {
         if (line.size() < 20) {
             if (report)
                 report("Error loading Radar object");
+            // A blank line loses nothing when it is not written back.
+            if (!Trim(line).empty())
+                ++dropped;
             continue;
         }
         const std::string radar = GetField(line, 1, '\t');
         const std::string product = GetField(line, 2, '\t');
+        // A line without a source is loaded but not saved; one with fields shifted loses
+        // what they held; a repeated key is skipped. None comes back as it was.
+        const bool whole = !radar.empty() && FieldCount(line, '\t') == 10;
         TRadarObj* r = list.Add(radar + "\t" + product, TRadarObj::Create(clock));
+        if (!whole || !r)
+            ++dropped;
         if (!r)
             continue;
         r->SetNames(radar, product, naming);
@@ -83,11 +153,16 @@ void LoadListText(const std::string& text, DownloadList& list, const TNaming& na
         if (r->HasInvalidName())
             r->Status = kInvalidNameStatus;
     }
+    return dropped;
 }
 
 bool SaveList(TShared& s)
 {
-    const std::string path = s.ProgramDir + kListFileWriteName;
+    const std::string path = ListFilePath(s);
+    if (s.Stored.ListHeld && PathPresent(path)) {
+        s.Sbar.SetPanel(0, HeldFileText(path));
+        return false;
+    }
     if (s.List.Empty()) {
         if (FileExists(path))
             return DeleteFile(path);
@@ -96,18 +171,31 @@ bool SaveList(TShared& s)
     const std::string text = ListText(s.List);
     if (text.empty())
         return true;
-    return SaveFileAtomic(path, text);
+    if (!SaveFileAtomic(path, text))
+        return false;
+    s.Stored.ListHeld = false; // the file is the program's own now
+    return true;
 }
 
-bool LoadList(TShared& s)
+bool LoadList(TShared& s, std::string* error)
 {
-    const std::string path = s.ProgramDir + kListFileReadName;
-    if (!FileExists(path))
-        return true;
+    const std::string path = ListFilePath(s);
     std::string bytes;
-    if (!ReadFileBytes(path, bytes))
+    bool found = false;
+    if (!LoadStoredFile(path, bytes, found, s.Stored.ListHeld, error))
         return false;
-    LoadListText(bytes, s.List, s.Naming(), s.Clock, [&](const std::string& msg) { AppendLog(s, msg); });
+    if (!found)
+        return true;
+    const int dropped =
+        LoadListText(bytes, s.List, s.Naming(), s.Clock, [&](const std::string& msg) { AppendLog(s, msg); });
+    if (dropped > 0 && !KeepListBackup(s, path, bytes, dropped)) {
+        // Without a copy, the next save would lose the lines for good.
+        s.Stored.ListHeld = true;
+        if (error)
+            *error = "Unable to write to " + s.ProgramDir + kListBackupName + ": " + path +
+                     " holds lines that could not be loaded and is kept as it is";
+        return false;
+    }
     return true;
 }
 

@@ -16,12 +16,25 @@ std::string ListLine(const TRadarObj& r);
 std::string ListText(const DownloadList& list);
 /// Appends the records of the file text to list (duplicates skipped silently); report
 /// receives "Error loading Radar object" for every line shorter than 20 characters.
-void LoadListText(const std::string& text, DownloadList& list, const TNaming& naming, const IClock& clock,
-                  const std::function<void(const std::string&)>& report);
+/// Returns how many lines holding something the next save cannot write back as they were
+/// (too short, without a source, not ten fields, or a repeated key).
+int LoadListText(const std::string& text, DownloadList& list, const TNaming& naming, const IClock& clock,
+                 const std::function<void(const std::string&)>& report);
 
-/// Writes ProgramDir + "DownLoadList.Txt" atomically (deletes it for an empty list); false on failure.
+/// The backup kept beside the list when lines could not be loaded.
+inline constexpr const char* kListBackupName = "DownLoadList.txt.bak";
+
+/// The list file both load and save use: the one spelling of DownLoadList.txt in ProgramDir,
+/// or, when several case-variants are there, the one modified last (said once in the status
+/// bar and the error log); ProgramDir + "DownLoadList.Txt" when there is none.
+std::string ListFilePath(TShared& s);
+/// Writes the list file atomically (deletes it for an empty list); false on failure, and
+/// false without writing while the file is held (it exists but was not loaded).
 bool SaveList(TShared& s);
-/// Reads ProgramDir + "DownLoadList.txt" into the list when it exists; false when it could not be read.
-bool LoadList(TShared& s);
+/// Reads the list file into the list when it exists. When lines could not be loaded, the file
+/// is kept as it was under kListBackupName first (said in the status bar and the error log).
+/// False with "Cannot read <path>: <reason>" when it exists but cannot be read; the file is
+/// then held.
+bool LoadList(TShared& s, std::string* error = nullptr);
 
 } // namespace sf

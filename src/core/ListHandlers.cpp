@@ -45,12 +45,14 @@ TRadarObj* CurrentRecord(TShared& s)
 
 void AddBtnClick(TShared& s)
 {
-    const std::string radar = Trim(s.RadarCmb.Caption());
+    // The key and the stored line are TAB-separated: a TAB typed or read from Radars.txt
+    // inside a selection becomes a blank.
+    const std::string radar = CleanFieldText(Trim(s.RadarCmb.Caption()));
     if (radar.empty()) {
         s.Dialogs.ErrorBox("Radar not selected!");
         return;
     }
-    std::string product = Trim(s.ProductCmb.Caption());
+    std::string product = CleanFieldText(Trim(s.ProductCmb.Caption()));
     if (StartsWith(radar, "!!")) {
         product.clear();
     } else if (product.empty()) {

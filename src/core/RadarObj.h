@@ -65,6 +65,14 @@ public:
     float Left = 0;
     float Bottom = 0;
     float Right = 0;
+
+    /// The record's identity in its list, never given to another record while the program
+    /// runs (an address can be, once a record is freed); 0 for a record outside a list.
+    uint64_t Id() const { return m_id; }
+
+private:
+    friend class DownloadList; // the list hands out the identities
+    uint64_t m_id = 0;
 };
 
 /// Single widened to double, general format, at most 15 significant digits ("0.017000000923872").

@@ -4,6 +4,7 @@
 #include "core/IniFile.h"
 #include "core/ListHandlers.h"
 #include "core/Log.h"
+#include "core/StoredFiles.h"
 #include "core/Text.h"
 #include <climits>
 
@@ -68,11 +69,12 @@ std::string SettingsPath(const TShared& s)
     return s.ProgramDir + name.substr(0, name.find('.')) + ".ini";
 }
 
-void LoadSettings(TShared& s)
+bool LoadSettings(TShared& s, std::string* error)
 {
     s.LoadingSettings = true;
     const TIniFile file(SettingsPath(s));
     const TIniText& ini = file.Ini();
+    s.Stored.SettingsHeld = !file.ReadError().empty();
 
     s.WindowLeft = ReadInt(ini, kUser, "Left", 50);
     s.WindowTop = ReadInt(ini, kUser, "top", 50);
@@ -137,12 +139,23 @@ void LoadSettings(TShared& s)
         ForceDirectories(folder);
 
     s.LoadingSettings = false;
+    if (s.Stored.SettingsHeld && error)
+        *error = CannotReadText(file.Path(), file.ReadError());
+    return !s.Stored.SettingsHeld;
 }
 
 bool SaveSettings(TShared& s, std::string* error)
 {
     TIniFile file(SettingsPath(s));
     TIniText& ini = file.Ini();
+    // Writing over a file that was not loaded, or that cannot be read now, would replace
+    // what the user keeps in it (other sections included) with this run's values only.
+    const bool held = s.Stored.SettingsHeld && PathPresent(file.Path());
+    if (held || !file.ReadError().empty()) {
+        if (error)
+            *error = held ? HeldFileText(file.Path()) : "Unable to write to " + file.Path() + ": " + file.ReadError();
+        return false;
+    }
 
     ini.WriteString(kUrl, "RIDGE", s.RidgeBase);
     ini.WriteString(kUrl, "RIDGENAT", s.RidgeNatBase);
@@ -184,8 +197,10 @@ bool SaveSettings(TShared& s, std::string* error)
     // Written after the keys older versions know, so their files only grow by one line.
     ini.WriteInteger(kUser, "KeepLogDays", s.KeepLogDays);
 
-    if (file.Save())
+    if (file.Save()) {
+        s.Stored.SettingsHeld = false;
         return true;
+    }
     if (error)
         *error = "Unable to write to " + file.Path();
     return false;

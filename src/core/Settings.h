@@ -13,9 +13,12 @@ inline constexpr const char* kBuiltInShpFolder = "C:\\Peak Systems\\QuorServer9\
 
 /// The settings file's full path.
 std::string SettingsPath(const TShared& s);
-/// Reads every key into the controls and shared values (defaults for missing keys).
-void LoadSettings(TShared& s);
-/// Writes every key in the fixed order; on failure returns false with "Unable to write to <path>".
+/// Reads every key into the controls and shared values (defaults for missing keys). A file
+/// that exists but cannot be read gives the defaults, is held (never written over) and
+/// makes the result false with "Cannot read <path>: <reason>".
+bool LoadSettings(TShared& s, std::string* error = nullptr);
+/// Writes every key in the fixed order; on failure returns false with "Unable to write to <path>"
+/// (with the reason when the file is held or has become unreadable: it is then not written).
 bool SaveSettings(TShared& s, std::string* error = nullptr);
 /// The mode selector's click: log line, Download button caption and hint, window caption, save.
 void ModeSwitch(TShared& s);

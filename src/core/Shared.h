@@ -37,6 +37,16 @@ struct THooks {
     std::function<void()> TrayMenuPopup;      ///< the tray menu is about to open
 };
 
+/// What the start-up learnt about the files the user keeps. A file that exists but was not
+/// loaded (it could not be read, or its creation step was skipped) is held: it is never
+/// written over until it has been loaded, so nothing in it is lost.
+struct TStoredFiles {
+    bool SettingsHeld = false;
+    bool ListHeld = false;    ///< DownLoadList.txt
+    bool TargetsHeld = false; ///< TargetDirList.txt
+    std::string ListName;     ///< the spelling of DownLoadList.txt that load and save use (empty: not chosen yet)
+};
+
 struct TShared {
     explicit TShared(const IClock& clock, IDialogs& dialogs);
     TShared(const TShared&) = delete;
@@ -85,6 +95,7 @@ struct TShared {
     TNaming Naming() const { return {RidgeBase, RidgeNatBase, SaveGifChk.Checked}; }
 
     DownloadList List;
+    TStoredFiles Stored;
 
     // View-model of the controls.
     TViewHub Hub;

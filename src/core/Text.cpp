@@ -37,6 +37,15 @@ std::string GetField(const std::string& text, int n, char delimiter)
     return end == std::string::npos ? text.substr(start) : text.substr(start, end - start);
 }
 
+std::string CleanFieldText(const std::string& s)
+{
+    std::string r = s;
+    for (char& c : r)
+        if (c == '\t' || c == '\r' || c == '\n')
+            c = ' ';
+    return r;
+}
+
 std::string Trim(const std::string& s)
 {
     size_t b = 0, e = s.size();

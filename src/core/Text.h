@@ -10,6 +10,9 @@ namespace sf {
 std::string GetField(const std::string& text, int n, char delimiter);
 /// Number of delimiters + 1, or 0 when the text holds none.
 int FieldCount(const std::string& text, char delimiter);
+/// The text with every TAB, CR and LF replaced by a blank, so that it stays one field
+/// of a stored TAB-separated line (texts from servers and file names may hold them).
+std::string CleanFieldText(const std::string& s);
 /// Removes leading and trailing blanks and control characters (Delphi Trim).
 std::string Trim(const std::string& s);
 /// ASCII upper/lower case (the system's names are ASCII).

@@ -6,6 +6,7 @@
 #include "core/Pump.h"
 #include "core/Text.h"
 #include "cycle/CycleText.h"
+#include <algorithm>
 #include <exception>
 
 namespace sf {
@@ -48,8 +49,12 @@ void TCycle::Run()
         m_processedList.clear();
         m_workDir = m_client ? m_s.QuorUnderlayPath : m_s.ProgramDir;
 
+        // The list may change while a record's fetch pumps messages; the next record is the
+        // first one not yet taken up, so a deletion never makes the run skip one.
+        m_visited.clear();
         bool stopped = false;
-        for (int i = 0; i < m_s.List.Count(); ++i) {
+        for (int i = NextUnvisited(); i >= 0; i = NextUnvisited()) {
+            m_visited.push_back(m_s.List[i].Id());
             if (Cancelled() || DoRecord(i) == TNext::Stop) {
                 stopped = true;
                 break;
@@ -66,23 +71,32 @@ void TCycle::Run()
     }
     m_work.reset();
     m_index = -1;
-    m_rec = nullptr;
+    m_recId = 0;
+    m_visited.clear();
     m_running = false;
+}
+
+int TCycle::NextUnvisited() const
+{
+    for (int i = 0; i < m_s.List.Count(); ++i)
+        if (std::find(m_visited.begin(), m_visited.end(), m_s.List[i].Id()) == m_visited.end())
+            return i;
+    return -1;
 }
 
 TCycle::TNext TCycle::DoRecord(int index)
 {
     m_index = index;
-    m_rec = &m_s.List[index];
-    TRadarObj& rec = *m_rec;
+    m_recId = m_s.List[index].Id();
+    TRadarObj* listed = &m_s.List[index];
     // A record whose names cannot be used as paths is never worked on.
-    if (!rec.Enabled || rec.Status == kInvalidName) {
+    if (!listed->Enabled || listed->Status == kInvalidName) {
         ++m_disabled;
         return TNext::Record;
     }
-    rec.SourceIndex = m_s.SelectRidge;
+    listed->SourceIndex = m_s.SelectRidge;
     TDateTime now = Now();
-    if (rec.NextAttempt > now) {
+    if (listed->NextAttempt > now) {
         ++m_notDue;
         return TNext::Record;
     }
@@ -91,13 +105,15 @@ TCycle::TNext TCycle::DoRecord(int index)
     m_s.Shape1.BrushColor = clYellow;
     m_s.Sbar.SetPanel(1, "Processing");
     m_memReport = MemoryStatusShort(m_s);
-    m_reference = ReferenceTime(rec.LastImage, now);
+    m_reference = ReferenceTime(listed->LastImage, now);
     Pump();
     if (Cancelled())
         return TNext::Stop;
     // The user may have deleted the record while messages were pumped.
-    if (ListedIndex() < 0)
+    const int at = ListedIndex();
+    if (at < 0)
         return TNext::Record;
+    TRadarObj& rec = m_s.List[at];
 
     now = Now();
     m_jitter = JitterAt(now);

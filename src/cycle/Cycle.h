@@ -5,7 +5,9 @@
 #include "core/Shared.h"
 #include "cycle/CycleServices.h"
 #include <memory>
+#include <cstdint>
 #include <string>
+#include <vector>
 
 namespace sf {
 
@@ -23,6 +25,8 @@ private:
     enum class TNext { Record, Stop };
 
     TNext DoRecord(int index);
+    /// The first record of the list not yet visited in this run, -1 when none is left.
+    int NextUnvisited() const;
     TNext SiteNewness();
     TNext MosaicNewness();
     TNext NewnessVerdict(TDateTime imageTime, TDateTime interval, bool& isNew);
@@ -73,10 +77,11 @@ private:
     int m_downloaded = 0, m_processed = 0, m_disabled = 0, m_notDue = 0;
     std::string m_processedList;
     std::unique_ptr<TRadarObj> m_work;
+    std::vector<uint64_t> m_visited; ///< identities of the records this run has taken up
 
     // Values of one record.
     int m_index = -1;
-    TRadarObj* m_rec = nullptr; ///< the list entry being worked on; entries keep their address
+    uint64_t m_recId = 0; ///< identity of the list entry being worked on (an address may be reused)
     TDateTime m_jitter = 0;
     TDateTime m_reference = 0;
     std::string m_memReport, m_worldName, m_imageName, m_listingFile;

@@ -192,12 +192,9 @@ void TCycle::ShowRecordLine()
 
 int TCycle::ListedIndex() const
 {
-    if (m_index >= 0 && m_index < m_s.List.Count() && &m_s.List[m_index] == m_rec)
+    if (m_index >= 0 && m_index < m_s.List.Count() && m_s.List[m_index].Id() == m_recId)
         return m_index;
-    for (int i = 0; i < m_s.List.Count(); ++i)
-        if (&m_s.List[i] == m_rec)
-            return i;
-    return -1;
+    return m_s.List.IndexOfId(m_recId);
 }
 
 void TCycle::CopyBack()
@@ -321,7 +318,7 @@ void TCycle::SiteConversionFailed()
 void TCycle::SiteConversionRaised(const std::string& message)
 {
     TRadarObj& w = *m_work;
-    SetStatusUnlessError("Error extra converting " + m_imageName + " " + message);
+    SetStatusUnlessError(CleanFieldText("Error extra converting " + m_imageName + " " + message));
     m_s.FetchResult = false;
     w.NextAttempt = Now() + kOneMinute + m_jitter;
     AppendLog(m_s, w.Status);
@@ -355,7 +352,7 @@ void TCycle::MosaicConversionFailed(int& step)
 void TCycle::MosaicConversionRaised(int step, const std::string& message)
 {
     TRadarObj& w = *m_work;
-    w.Status = "Error " + std::to_string(step) + " extra converting " + m_imageName + " " + message;
+    w.Status = CleanFieldText("Error " + std::to_string(step) + " extra converting " + m_imageName + " " + message);
     m_s.FetchResult = false;
     w.NextAttempt = Now() + 5.7 * kOneMinute + m_jitter;
     AppendLog(m_s, w.Status);

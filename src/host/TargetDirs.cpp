@@ -1,6 +1,7 @@
 #include "host/TargetDirs.h"
 #include "core/Files.h"
 #include "core/Log.h"
+#include "core/StoredFiles.h"
 #include "core/Text.h"
 #include "host/HostDiscovery.h"
 #include "host/HostLink.h"
@@ -27,6 +28,12 @@ int IndexOf(const std::vector<std::string>& items, const std::string& path)
     return -1;
 }
 
+// The file exists but was not loaded: it is neither seeded nor written.
+bool TargetListHeld(const TShared& s)
+{
+    return s.Stored.TargetsHeld && PathPresent(ListPath(s));
+}
+
 void RefreshStatus(TShared& s)
 {
     if (s.Hooks.RefreshUiViewStatus)
@@ -44,26 +51,38 @@ void InitTargetControls(TShared& s)
     s.TargetDelBtn.Hint = "Delete an existing \\QuorServerX\\Quor Underlays\\ target directory";
 }
 
-void LoadTargetList(TShared& s)
+bool LoadTargetList(TShared& s, std::string* error)
 {
     std::string bytes;
-    if (!FileExists(ListPath(s)) || !ReadFileBytes(ListPath(s), bytes))
-        return;
+    bool found = false;
+    if (!LoadStoredFile(ListPath(s), bytes, found, s.Stored.TargetsHeld, error))
+        return false;
+    if (!found)
+        return true;
     std::vector<std::string> items;
     for (const std::string& line : SplitLines(bytes))
         if (!Trim(line).empty())
             items.push_back(line);
     s.TargetCmb.Items = std::move(items);
+    return true;
 }
 
 bool SaveTargetList(TShared& s)
 {
+    if (TargetListHeld(s)) {
+        const std::string msg = HeldFileText(ListPath(s));
+        s.Sbar.SetPanel(0, msg);
+        AppendLog(s, msg);
+        return false;
+    }
     std::string bytes;
     for (const std::string& item : s.TargetCmb.Items)
         if (!item.empty())
             bytes += item + "\r\n";
-    if (SaveFileAtomic(ListPath(s), bytes))
+    if (SaveFileAtomic(ListPath(s), bytes)) {
+        s.Stored.TargetsHeld = false;
         return true;
+    }
     const std::string msg = "Unable to write to " + ListPath(s);
     s.Sbar.SetPanel(0, msg);
     AppendLog(s, msg);
@@ -73,7 +92,9 @@ bool SaveTargetList(TShared& s)
 void SeedTargetList(TShared& s)
 {
     try {
-        if (s.TargetCmb.Items.empty()) {
+        // A list that exists but was not loaded is not empty, only unknown: seeding it
+        // would lose the other machines' folders.
+        if (s.TargetCmb.Items.empty() && !TargetListHeld(s)) {
             if (!s.QuorUnderlayPath.empty() && DirectoryExists(s.QuorUnderlayPath)) {
                 s.TargetCmb.Items = {s.QuorUnderlayPath};
                 SaveTargetList(s);

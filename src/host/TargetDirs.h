@@ -11,11 +11,14 @@ inline constexpr const char* kTargetListFile = "TargetDirList.txt";
 inline constexpr const char* kTargetBoxLabel = "Select \\QuorserverX\\Quor Underlays\\ Target Directories";
 
 /// Replaces the list with the lines of TargetDirList.txt when the file exists (blank lines skipped).
-void LoadTargetList(TShared& s);
-/// Rewrites TargetDirList.txt (one folder a line, CR LF) atomically; false when it cannot be written.
+/// False with "Cannot read <path>: <reason>" when it exists but cannot be read; it is then held.
+bool LoadTargetList(TShared& s, std::string* error = nullptr);
+/// Rewrites TargetDirList.txt (one folder a line, CR LF) atomically; false when it cannot be
+/// written, or is held (it exists but was not loaded) and so is not written.
 bool SaveTargetList(TShared& s);
 /// First show: an empty list takes the underlay directory, or the program closes when
-/// not even UI-View32's folder exists; a single entry becomes the box's text.
+/// not even UI-View32's folder exists; a single entry becomes the box's text. Nothing is
+/// seeded while TargetDirList.txt exists but was not loaded.
 void SeedTargetList(TShared& s);
 /// The "Add" button: folder browser, trailing "/", no duplicates (case ignored), then the map-server check.
 void AddTargetBtnClick(TShared& s);

@@ -109,6 +109,8 @@ bool SaveBmp8(const std::string& path, const TBitmap8& bmp, std::string& error)
                 && std::fwrite(zeros, 1, pad, f.get()) == pad;
         }
         std::FILE* raw = f.release();
+        // On disk before the rename: a power loss must not leave an empty underlay in place.
+        ok = ok && std::fflush(raw) == 0 && ::fsync(::fileno(raw)) == 0;
         ok = (std::fclose(raw) == 0) && ok;
         if (!ok) {
             std::remove(tmp.c_str());

@@ -29,7 +29,7 @@ std::string ElapsedText(const TShared& s, double startLocal)
 bool ReportFailure(TShared& s, TRadarObj& r, const std::string& raw, const std::string& what, const std::string& phase)
 {
     s.FileLbl.SetCaption(phase);
-    r.Status = raw + "-" + what + " " + phase;
+    r.Status = CleanFieldText(raw + "-" + what + " " + phase); // a file name or a decoder's text
     AppendLog(s, MemoryStatusShort(s) + " " + r.Status);
     s.FileLbl.SetCaption(r.Status + " at " + Now(s));
     s.Sbar.SetPanel(0, s.FileLbl.Caption());

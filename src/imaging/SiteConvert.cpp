@@ -66,7 +66,7 @@ bool TConverter::ConvertSiteImage(TRadarObj& r, const std::string& p)
             const std::string text = n.Raw + "," + std::to_string(w) + " w by " + std::to_string(h) + " h.  File not saved";
             s.FileLbl.SetCaption(text);
             AppendLog(s, text);
-            r.Status = text;
+            r.Status = CleanFieldText(text);
             return false;
         }
 

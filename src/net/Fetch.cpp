@@ -3,6 +3,7 @@
 #include "core/Log.h"
 #include "core/Pump.h"
 #include "core/RadarObj.h"
+#include "core/Text.h"
 #include <QFile>
 #include <algorithm>
 #include <cmath>
@@ -173,7 +174,7 @@ bool TWebFetch::FetchFile(const std::string& url, const std::string& localPath, 
         s.RidgeLbl.SetCaption(text);
         s.StatLbl.SetCaption(code);
         if (record)
-            record->Status = "Error " + code + " " + e.what();
+            record->Status = CleanFieldText("Error " + code + " " + e.what()); // the reason phrase is the server's
         s.RidgeTimer.SetEnabled(false);
         s.TimedOut = false;
         s.FetchBusy = m_shpRunning;

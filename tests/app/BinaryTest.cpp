@@ -116,6 +116,21 @@ TEST(Binary, OnceWithoutMapServerExits3WithTheSuspensionTexts)
     EXPECT_NE(run.Log().find("Shut down while in server mode. "), std::string::npos);
 }
 
+TEST(Binary, OnceWithAListThatCannotBeReadExits2AndNamesIt)
+{
+    TRun run;
+    ForceDirectories(run.Home + "DownLoadList.txt"); // not a file: it cannot be loaded
+    QProcess p;
+    run.Setup(p, {"--once", "--headless"});
+    p.start();
+    ASSERT_TRUE(p.waitForFinished(60000));
+    const std::string err = p.readAllStandardError().toStdString();
+    EXPECT_EQ(p.exitCode(), 2) << err;
+    EXPECT_NE(err.find("Cannot read " + run.Home + "DownLoadList.txt: it is a folder, not a file"), std::string::npos)
+        << err;
+    EXPECT_TRUE(DirectoryExists(run.Home + "DownLoadList.txt"));
+}
+
 TEST(Binary, SecondInstanceExitsAtOnceWhileTheFirstRuns)
 {
     TRun run;

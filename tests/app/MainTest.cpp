@@ -1,9 +1,13 @@
 #include "app/Main.h"
 #include "core/Files.h"
 #include "core/IniFile.h"
+#include "core/ListFile.h"
+#include "host/TargetDirs.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TempDir.h"
 #include <gtest/gtest.h>
+#include <filesystem>
+#include <sstream>
 #include <stdexcept>
 
 using namespace sf;
@@ -14,6 +18,7 @@ struct TFixture {
     TFakeClock Clock{EncodeDateTime({2026, 12, 7, 21, 5, 0, 0})};
     test::TScriptedDialogs Dialogs;
     test::TTempDir Home;
+    std::ostringstream Err;
     std::vector<std::string> Calls;
     std::unique_ptr<TMain> Main;
 
@@ -22,7 +27,7 @@ struct TFixture {
         Home.Write("stormfetch.ini", ini);
         // Today's log exists, so every line is written (a new file starts with its mode line).
         Home.Write("R20261207ErrorLog.txt", "21:00:00 earlier\r\n");
-        Main = std::make_unique<TMain>(Clock, Dialogs, TMainOptions{Home.Path(), Home.Path() + "pfx/", true});
+        Main = std::make_unique<TMain>(Clock, Dialogs, TMainOptions{Home.Path(), Home.Path() + "pfx/", true, &Err});
         Main->Shared().ReadMemory = [] { return TMemoryStatus{42, 1 << 30, 1 << 29, 0, 0, 0, 0}; };
         auto& st = Main->Steps();
         auto rec = [this](const char* n) { return [this, n] { Calls.push_back(n); }; };
@@ -239,4 +244,87 @@ TEST(MainLogPruning, OldLogsGoAtFirstShowAndAfterMidnight)
     EXPECT_FALSE(FileExists(f.Home.Path() + "R20261204ErrorLog.txt"));
     EXPECT_TRUE(FileExists(f.Home.Path() + "R20261207ErrorLog.txt"));
     f.Main->Closing();
+// --- the files the user keeps ----------------------------------------------------------------
+
+namespace {
+
+// Puts a link to nowhere in place of a file: it exists but cannot be read (a drive not mounted).
+std::string MakeUnreadable(const TFixture& f, const std::string& name)
+{
+    const std::string path = f.Home.Path() + name;
+    std::filesystem::remove(path);
+    std::filesystem::create_symlink(f.Home.Path() + "unmounted/" + name, path);
+    return path;
+}
+
+} // namespace
+
+TEST(MainStoredFiles, UnreadableSettingsAreShownAndKeptThroughTheClose)
+{
+    TFixture f;
+    const std::string path = MakeUnreadable(f, "stormfetch.ini");
+    EXPECT_FALSE(f.Main->Create());
+    const std::string said = "Cannot read " + path + ": it is a link to a missing file";
+    ASSERT_EQ(f.Dialogs.Errors, std::vector<std::string>{said});
+    EXPECT_EQ(f.Main->Shared().Sbar.Panel(0), said);
+    EXPECT_EQ(f.Main->Shared().Sbar.Panel(1), "ERROR");
+    EXPECT_EQ(f.Calls.back(), "host:" + f.Home.Path() + ":mode0"); // the later steps were skipped
+    EXPECT_EQ(f.Main->Shared().RadarCmb.Caption(), "IL,Chicago,LOT"); // defaults to run on
+
+    f.Main->Closing();
+    EXPECT_TRUE(std::filesystem::is_symlink(path)); // never written over
+    EXPECT_EQ(f.Dialogs.Errors.size(), 1u);
+    EXPECT_EQ(f.Dialogs.Beeps, 1);
+    EXPECT_NE(f.Err.str().find("Unable to write to " + path), std::string::npos) << f.Err.str();
+}
+
+TEST(MainStoredFiles, FilesOfSkippedStepsAreNotWrittenOver)
+{
+    TFixture f;
+    f.Home.Write("DownLoadList.txt", "IL,Chicago,LOT\tShort Range Reflectivity, N0R\r\n");
+    f.Home.Write("TargetDirList.txt", "/lan/radar/\r\n");
+    f.Main->Steps().LoadSourceLists = [] { throw std::runtime_error("Cannot read Radars.txt"); };
+    EXPECT_FALSE(f.Main->Create());
+    TShared& s = f.Main->Shared();
+    EXPECT_TRUE(s.Stored.ListHeld);
+    EXPECT_TRUE(s.Stored.TargetsHeld);
+    EXPECT_FALSE(s.Stored.SettingsHeld); // its step ran before the failure
+    s.List.Add("WI,Green Bay,GRB\tShort Range Reflectivity, N0R", TRadarObj::Create(f.Clock));
+    EXPECT_FALSE(SaveList(s));
+    s.TargetCmb.Items = {f.Home.Path()};
+    EXPECT_FALSE(SaveTargetList(s));
+    EXPECT_EQ(f.Home.Read("DownLoadList.txt"), "IL,Chicago,LOT\tShort Range Reflectivity, N0R\r\n");
+    EXPECT_EQ(f.Home.Read("TargetDirList.txt"), "/lan/radar/\r\n");
+}
+
+TEST(MainClose, SettingsWriteFailureAtCloseBeepsLogsAndPrintsWithoutABox)
+{
+    TFixture f;
+    ASSERT_TRUE(f.Main->Create());
+    const std::string path = MakeUnreadable(f, "stormfetch.ini");
+    f.Main->Closing();
+    EXPECT_TRUE(f.Dialogs.Errors.empty());
+    EXPECT_EQ(f.Dialogs.Beeps, 1);
+    const std::string what = "Unable to write to " + path + ": it is a link to a missing file";
+    EXPECT_EQ(f.Err.str(), "stormfetch: error while closing: " + what + "\n");
+    EXPECT_NE(f.Log().find("Error while closing: " + what), std::string::npos) << f.Log();
+    EXPECT_EQ(f.Log().find("Shut down while"), std::string::npos); // the remaining steps were skipped
+}
+
+TEST(MainFirstShow, StaleTempFilesGoBeforeTheStaleUnderlays)
+{
+    TFixture f("[User]\r\nRemoveStale=1\r\n");
+    f.Main->Steps().HostDiscovery = [&] {
+        f.Main->Shared().QuorUnderlayPath = f.Home.Path() + "u/";
+        f.Main->Shared().UnderlayName = "LOT_N0R_0.bmp";
+    };
+    f.Home.Write("u/LOT_N0R_0.bmp", "x");
+    f.Main->Steps().RemoveStaleTempFiles = [&] { f.Calls.push_back("temps"); };
+    f.Main->Steps().DeleteStaleImages = [&](const std::string&) { f.Calls.push_back("stale"); };
+    f.Main->Create();
+    f.Calls.clear();
+    f.Main->FirstShow();
+    EXPECT_EQ(f.Calls, (std::vector<std::string>{"temps", "stale"}));
+    f.Main->FirstShow();
+    EXPECT_EQ(f.Calls.size(), 2u); // only at the first show
 }

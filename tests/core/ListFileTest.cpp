@@ -190,3 +190,27 @@ TEST_F(ListFileTest, ShortLineGoesToTheErrorLogWhenLogging)
     const std::string log = E.Dir.Read("R20120315ErrorLog.txt");
     EXPECT_NE(log.find(" Error loading Radar object\r\n"), std::string::npos);
 }
+
+TEST_F(ListFileTest, TabsAndLineBreaksInsideFieldsNeverShiftTheSavedFields)
+{
+    TRadarObj& r = Add("IL,Chicago,LOT", "Short Range Reflectivity, N0R");
+    r.Status = "Error 404 Not\tFound\r\nInvalid answer: x";
+    r.Bounds = "-90.5,45.25,-83.5,38.75";
+    r.Accumulate = true;
+    r.Enabled = false;
+    r.NextAttempt = At(2012, 3, 15, 17, 30, 0);
+    const std::string line = ListLine(r);
+    EXPECT_EQ(std::count(line.begin(), line.end(), '\t'), 9);
+    EXPECT_EQ(line.find_first_of("\r\n"), std::string::npos);
+    const std::string text = ListText(E.S.List);
+    E.S.List.Clear();
+    Load(text);
+    ASSERT_EQ(E.S.List.Count(), 1);
+    const TRadarObj& back = E.S.List[0];
+    EXPECT_EQ(back.Status, "Error 404 Not Found  Invalid answer: x");
+    EXPECT_EQ(back.Bounds, "-90.5,45.25,-83.5,38.75");
+    EXPECT_TRUE(back.Accumulate);
+    EXPECT_FALSE(back.Enabled);
+    EXPECT_DOUBLE_EQ(back.NextAttempt, At(2012, 3, 15, 17, 30, 0));
+    EXPECT_TRUE(Reports.empty());
+}

@@ -181,6 +181,39 @@ TEST_F(TargetDirsTest, LoadReplacesTheItemsAndSkipsBlankLines)
     EXPECT_EQ(s.TargetCmb.Items, (std::vector<std::string>{"/a/", "/b/", "/c/"}));
 }
 
+TEST_F(TargetDirsTest, UnreadableListIsNeitherSeededNorWrittenOver)
+{
+    MakePrefix();
+    HostDiscovery(s);
+    // The list lies on a drive that is not mounted: it exists, but cannot be read.
+    const std::string path = s.ProgramDir + "TargetDirList.txt";
+    fs::create_symlink(dir.Path() + "unmounted/TargetDirList.txt", path);
+    std::string error;
+    EXPECT_FALSE(LoadTargetList(s, &error));
+    EXPECT_EQ(error, "Cannot read " + path + ": it is a link to a missing file");
+    SeedTargetList(s);
+    EXPECT_TRUE(s.TargetCmb.Items.empty());
+    EXPECT_TRUE(fs::is_symlink(path));
+
+    const std::string share = Folder("Share");
+    dialogs.Folders = {share};
+    AddTargetBtnClick(s); // the user's addition stays in the box, the file stays as kept
+    EXPECT_EQ(s.TargetCmb.Items, (std::vector<std::string>{share}));
+    EXPECT_TRUE(fs::is_symlink(path));
+    EXPECT_EQ(s.Sbar.Panel(0), "Unable to write to " + path + ": it could not be loaded at start, so it is kept as it is");
+}
+
+TEST_F(TargetDirsTest, EmptyListReadWithoutErrorIsSeeded)
+{
+    MakePrefix();
+    HostDiscovery(s);
+    dir.Write("prog/TargetDirList.txt", "\r\n");
+    s.Stored.TargetsHeld = true; // as at start, before the creation step read it
+    ASSERT_TRUE(LoadTargetList(s));
+    SeedTargetList(s);
+    EXPECT_EQ(dir.Read("prog/TargetDirList.txt"), s.QuorUnderlayPath + "\r\n");
+}
+
 TEST_F(TargetDirsTest, ControlsCarryTheirTexts)
 {
     InitTargetControls(s);

@@ -252,3 +252,10 @@ TEST_F(Fetch, ElapsedTimeNeverReadsNegativeWhenLocalTimeStepsBack)
     EXPECT_TRUE(F.FetchFile(url, Local(), &Rec));
     EXPECT_EQ(S.RidgeLbl.Caption(), url + " received 3 b in 0.000 sec at 13:22:03");
 }
+
+TEST_F(Fetch, TabAndLineBreaksOfAReasonPhraseNeverReachTheRecordStatus)
+{
+    Srv.Answer("/tab.gif", "HTTP/1.0 404 Not\tFound\r\nContent-Length: 4\r\n\r\ngone");
+    EXPECT_FALSE(F.FetchFile(Srv.Url("/tab.gif"), Local(), &Rec));
+    EXPECT_EQ(Rec.Status, "Error 404 Not Found");
+}
