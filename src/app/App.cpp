@@ -1,15 +1,23 @@
 #include "app/App.h"
+#include "app/Channel.h"
+#include "app/Check.h"
+#include "app/CommandDialogs.h"
 #include "app/CommandLine.h"
+#include "app/CommandRun.h"
+#include "app/Commands.h"
 #include "app/ConsoleView.h"
 #include "app/Demo.h"
 #include "app/Main.h"
 #include "app/SignalWatch.h"
 #include "app/SingleInstance.h"
+#include "app/Station.h"
 #include "core/Files.h"
 #include "core/ProgramDir.h"
 #include <QCoreApplication>
 #include <QTimer>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <iostream>
 #include <memory>
 #include <unistd.h>
@@ -47,6 +55,8 @@ int RunStormfetch(int argc, char** argv)
 
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName("Stormfetch");
+    if (!opt.Command.Verb.empty())
+        return RunCommandStart(opt, QCoreApplication::applicationFilePath().toStdString(), std::cout, std::cerr);
 
     // One running copy per user; a second one hands its notice to the first and ends.
     std::string lockFolder = InstanceLockFolder();
@@ -64,8 +74,9 @@ int RunStormfetch(int argc, char** argv)
         }
         if (!lockError.empty())
             std::cerr << "stormfetch: " << lockError << "; running without the instance lock" << std::endl;
-        else
-            instance->Listen();
+        else if (!instance->Listen())
+            std::cerr << "stormfetch: cannot listen on " << instance->SocketPath()
+                      << "; commands cannot reach this copy" << std::endl;
     }
 
     if (!opt.Headless)
@@ -80,9 +91,16 @@ int RunStormfetch(int argc, char** argv)
         std::cerr << "stormfetch: cannot create the program folder " << programDir << std::endl;
         return kExitUsage;
     }
+    // Settings, lists and the log are written here; a folder that refuses them is found now.
+    if (access(programDir.c_str(), W_OK | X_OK) != 0) {
+        std::cerr << "stormfetch: the program folder " << programDir << " is not writable: " << std::strerror(errno)
+                  << std::endl;
+        return kExitUsage;
+    }
 
     TSystemClock clock;
-    THeadlessDialogs dialogs(std::cout, std::cerr, isatty(STDOUT_FILENO) == 1);
+    THeadlessDialogs headless(std::cout, std::cerr, isatty(STDOUT_FILENO) == 1);
+    TCommandDialogs dialogs(headless);
 
     std::unique_ptr<TDemoFeed> demo;
     std::string winePrefix = opt.WinePrefix;
@@ -101,6 +119,15 @@ int RunStormfetch(int argc, char** argv)
     // The settings file is named after the executable (up to its first ".").
     main.Shared().ExeName = ExtractFileName(QCoreApplication::applicationFilePath().toStdString());
     TConsoleView view(main.Shared().Hub, clock, std::cout);
+    view.SetLevel(opt.Level, &std::cerr);
+    // Commands from other starts; they wait until the first show is done.
+    TStation station(main, dialogs, programDir);
+    std::unique_ptr<TChannelServer> channel;
+    if (instance && instance->Server())
+        channel = std::make_unique<TChannelServer>(
+            *instance->Server(), [&station](const TChannelRequest& r, const std::shared_ptr<TChannelReply>& reply) {
+                station.Handle(r, reply);
+            });
     if (demo)
         demo->Attach(main);
     main.Wire();
@@ -134,6 +161,12 @@ int RunStormfetch(int argc, char** argv)
     if (demo)
         demo->Started(view);
     main.FirstShow();
+    if (main.HostMissing())
+        view.Error("UI-View32 was looked for in the Wine prefix " + main.Shared().WinePrefix + " (chosen by "
+                   + PrefixOrigin(opt.WinePrefix) + "); name another with --wineprefix DIR");
+    else if (main.Shared().List.Empty())
+        view.Summary(EmptyListHint());
+    station.SetReady();
 
     if (!main.CloseRequested()) {
         if (opt.Once) {
@@ -160,6 +193,8 @@ int RunStormfetch(int argc, char** argv)
         status = kExitNoMapServer;
     else if (opt.Once && main.Shared().QuorServerPath.empty())
         status = kExitNoMapServer;
+    else if (opt.Once && main.FetchAttempts() > 0 && main.FetchFailures() == main.FetchAttempts())
+        status = kExitAllFetchesFailed;
     return status;
 }
 
