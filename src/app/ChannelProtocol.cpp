@@ -30,11 +30,15 @@ std::vector<std::string> SplitTabs(const std::string& line)
 std::string Flat(const std::string& text)
 {
     std::string out;
-    for (char c : text) {
-        if (c == '\r' || c == '\n')
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '\r' || c == '\n') {
+            if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
+                ++i; // a CR LF pair is one line break
             out += " / ";
-        else if (c != '\0')
+        } else if (c != '\0') {
             out += c;
+        }
     }
     return out;
 }
