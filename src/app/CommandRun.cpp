@@ -12,8 +12,11 @@
 #include "core/Settings.h"
 #include "core/SourceLists.h"
 #include "host/HostDiscovery.h"
+#include <cerrno>
+#include <cstring>
 #include <memory>
 #include <ostream>
+#include <unistd.h>
 
 namespace sf {
 
@@ -103,6 +106,14 @@ int RunCommandStart(const TCommandLine& opt, const std::string& exePath, std::os
     if (command.Verb == "send") {
         err << "stormfetch: no copy of Stormfetch is running for this user; --send needs one" << std::endl;
         return kExitRefused;
+    }
+    // The list file's save ignores failures, so a change is not reported as done in a
+    // folder that cannot take it.
+    const bool changes = command.Verb != "list" && command.Verb != "sources";
+    if (changes && access(programDir.c_str(), W_OK | X_OK) != 0) {
+        err << "stormfetch: the program folder " << programDir << " is not writable: " << std::strerror(errno)
+            << "; nothing was changed" << std::endl;
+        return kExitUsage;
     }
     // The lock stays held while the files change, so a copy starting now cannot read them half-written.
     return RunOnFiles(opt, programDir, exePath, out, err);

@@ -46,14 +46,6 @@ std::vector<std::string> Table(const std::vector<std::vector<std::string>>& rows
     return lines;
 }
 
-// Runs one control's click as the command's user; the error boxes it showed come back.
-std::vector<std::string> ClickAsCommand(TCommandDialogs& dialogs, const TControl& control, bool& wired)
-{
-    dialogs.BeginCommand();
-    wired = control.Click();
-    return dialogs.EndCommand();
-}
-
 TCommandResult Refused(const std::vector<std::string>& errors, const std::string& fallback)
 {
     return {kRefused, {}, errors.empty() ? fallback : errors.front()};
@@ -127,6 +119,13 @@ TCommandResult RecordCommand(TShared& s, TCommandDialogs& dialogs, const std::st
 }
 
 } // namespace
+
+std::vector<std::string> ClickAsCommand(TCommandDialogs& dialogs, const TControl& control, bool& wired)
+{
+    dialogs.BeginCommand();
+    wired = control.Click();
+    return dialogs.EndCommand();
+}
 
 std::string RecordKey(const TRadarObj& r)
 {

@@ -36,6 +36,9 @@ std::vector<std::string> SourcesText(const TShared& s);
 /// The hint printed when the list is empty.
 std::string EmptyListHint();
 
+/// Runs the control's click as the command's user (questions answered Yes); wired tells
+/// whether a handler ran; returns the error boxes it showed.
+std::vector<std::string> ClickAsCommand(TCommandDialogs& dialogs, const TControl& control, bool& wired);
 /// Points the list controls' clicks (AddBtn, DeleteBtn, DeleteRecord1, Accumulateimages1,
 /// Disabledownload1) at their handlers.
 void WireListClicks(TShared& s);

@@ -153,18 +153,10 @@ void TStation::Send(const std::string& verb, const std::vector<std::string>& arg
     }
     const std::string fileBefore = s.FileLbl.Caption();
     m_running = true;
-    m_dialogs.BeginCommand();
-    const bool wired = control->Click();
-    const std::vector<std::string> errors = m_dialogs.EndCommand();
+    const bool clicked = ClickForReply(*control, reply);
     m_running = false;
-    if (!wired) {
-        reply.Finish(1, "not available");
+    if (!clicked)
         return;
-    }
-    if (!errors.empty()) {
-        reply.Finish(1, errors.front());
-        return;
-    }
     if (verb == "redraw") {
         if (s.Sbar.Panel(0) != "Redrawing map" || StartsWith(s.FileLbl.Caption(), "Error"))
             reply.Finish(1, s.FileLbl.Caption() != fileBefore ? s.FileLbl.Caption() : s.Sbar.Panel(0));
@@ -177,6 +169,17 @@ void TStation::Send(const std::string& verb, const std::vector<std::string>& arg
         return;
     }
     reply.Finish(0, verb + " done" + (s.LoopLbl.Caption().empty() ? "" : ": " + s.LoopLbl.Caption()));
+}
+
+bool TStation::ClickForReply(const TControl& control, TChannelReply& reply)
+{
+    bool wired = false;
+    const std::vector<std::string> errors = ClickAsCommand(m_dialogs, control, wired);
+    if (!wired)
+        reply.Finish(1, "not available");
+    else if (!errors.empty())
+        reply.Finish(1, errors.front());
+    return !reply.Finished();
 }
 
 void TStation::Download(const std::vector<std::string>& args, TChannelReply& reply)
@@ -211,17 +214,8 @@ void TStation::Download(const std::vector<std::string>& args, TChannelReply& rep
     const TRadarObj* record = &s.List[index];
     const std::string key = RecordKey(*record);
     s.RadarGrid.Row = index + 1;
-    m_dialogs.BeginCommand();
-    const bool wired = s.DownloadBtn.Click();
-    const std::vector<std::string> errors = m_dialogs.EndCommand();
-    if (!wired) {
-        reply.Finish(1, "not available");
+    if (!ClickForReply(s.DownloadBtn, reply))
         return;
-    }
-    if (!errors.empty()) {
-        reply.Finish(1, errors.front());
-        return;
-    }
     if (m_main.CloseRequested()) {
         reply.Finish(1, "the download was cut short: the running copy is closing");
         return;

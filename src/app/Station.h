@@ -4,6 +4,7 @@
 #pragma once
 #include "app/Channel.h"
 #include "app/CommandDialogs.h"
+#include "core/Controls.h"
 #include <QTimer>
 #include <deque>
 #include <memory>
@@ -34,6 +35,9 @@ private:
     void Send(const std::string& verb, const std::vector<std::string>& args, TChannelReply& reply);
     void Status(TChannelReply& reply);
     void Download(const std::vector<std::string>& args, TChannelReply& reply);
+    /// Clicks as the command's user; false (the reply finished with the reason) when the
+    /// click is not wired or showed an error.
+    bool ClickForReply(const TControl& control, TChannelReply& reply);
 
     TMain& m_main;
     TCommandDialogs& m_dialogs;

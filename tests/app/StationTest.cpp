@@ -309,6 +309,14 @@ TEST(Station, UnwritableHomeIsRefusedAndMissingHostNamesThePrefix)
         EXPECT_EQ(o.Status, 2);
         EXPECT_TRUE(Has(o.Err, "is not writable: ")) << o.Err;
     }
+    if (geteuid() != 0) {
+        chmod(home.Home.c_str(), 0500);
+        TOutcome add = home.Run({"--add", "LOT"});
+        chmod(home.Home.c_str(), 0700);
+        EXPECT_EQ(add.Status, 2);
+        EXPECT_TRUE(Has(add.Err, "is not writable: ")) << add.Err;
+        EXPECT_FALSE(Has(add.Out, "Added")) << add.Out;
+    }
     home.Dir.Write("home/TargetDirList.txt", "");
     TOutcome missing = home.Run({"--headless", "--run-for", "60"});
     EXPECT_EQ(missing.Status, 3);
