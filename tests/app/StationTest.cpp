@@ -302,21 +302,24 @@ TEST(Station, OutputLevelsAndTheOnceStatusOfFailedFetches)
 TEST(Station, UnwritableHomeIsRefusedAndMissingHostNamesThePrefix)
 {
     TStationHome home;
+    // A folder this user cannot write: a read-only home, or for root (who writes anywhere
+    // the mode allows) a folder of the process file system.
+    std::string unwritable = "/proc/self/";
     if (geteuid() != 0) {
-        chmod(home.Home.c_str(), 0500);
-        TOutcome o = home.Run({"--headless", "--once"});
-        chmod(home.Home.c_str(), 0700);
-        EXPECT_EQ(o.Status, 2);
-        EXPECT_TRUE(Has(o.Err, "is not writable: ")) << o.Err;
+        unwritable = home.Dir.Path() + "readonly/";
+        ForceDirectories(unwritable);
+        chmod(unwritable.c_str(), 0500);
     }
-    if (geteuid() != 0) {
-        chmod(home.Home.c_str(), 0500);
-        TOutcome add = home.Run({"--add", "LOT"});
-        chmod(home.Home.c_str(), 0700);
-        EXPECT_EQ(add.Status, 2);
-        EXPECT_TRUE(Has(add.Err, "is not writable: ")) << add.Err;
-        EXPECT_FALSE(Has(add.Out, "Added")) << add.Out;
-    }
+    TOutcome o = home.Run({"--headless", "--once"}, 30000, unwritable);
+    EXPECT_EQ(o.Status, 2);
+    EXPECT_TRUE(Has(o.Err, "the program folder " + unwritable + " is not writable: ")) << o.Err;
+    TOutcome add = home.Run({"--add", "LOT"}, 30000, unwritable);
+    EXPECT_EQ(add.Status, 2);
+    EXPECT_TRUE(Has(add.Err, "is not writable: ")) << add.Err;
+    EXPECT_FALSE(Has(add.Out, "Added")) << add.Out;
+    if (geteuid() != 0)
+        chmod(unwritable.c_str(), 0700); // so the temporary folder can be removed
+
     home.Dir.Write("home/TargetDirList.txt", "");
     TOutcome missing = home.Run({"--headless", "--run-for", "60"});
     EXPECT_EQ(missing.Status, 3);
