@@ -125,7 +125,11 @@ int RunStormfetch(int argc, char** argv)
     std::unique_ptr<TChannelServer> channel;
     if (instance && instance->Server())
         channel = std::make_unique<TChannelServer>(
-            *instance->Server(), [&station](const TChannelRequest& r, const std::shared_ptr<TChannelReply>& reply) {
+            *instance->Server(), [&](const TChannelRequest& r, const std::shared_ptr<TChannelReply>& reply) {
+                std::string said = r.Verb;
+                for (const std::string& a : r.Args)
+                    said += " " + a;
+                view.Note("Command from another start: " + said);
                 station.Handle(r, reply);
             });
     if (demo)

@@ -177,6 +177,7 @@ TEST(Station, CommandsReachTheRunningCopyAndItsHandlers)
     ASSERT_TRUE(copy.WaitForEnd(30000));
     EXPECT_EQ(copy.P.exitCode(), 0);
     EXPECT_TRUE(Has(copy.Seen, "Closed"));
+    EXPECT_TRUE(Has(copy.Seen, "Command from another start: add LOT")) << copy.Seen; // the journal names each command
     EXPECT_TRUE(Has(home.ListFile(), "IL,Chicago,LOT")); // the added record was saved by the running copy
 }
 
