@@ -1,16 +1,24 @@
 #include "app/App.h"
+#include "app/Channel.h"
+#include "app/Check.h"
+#include "app/CommandDialogs.h"
 #include "app/CommandLine.h"
+#include "app/CommandRun.h"
+#include "app/Commands.h"
 #include "app/ConsoleView.h"
 #include "app/Demo.h"
 #include "app/ExitStatus.h"
 #include "app/Main.h"
 #include "app/SignalWatch.h"
 #include "app/SingleInstance.h"
+#include "app/Station.h"
 #include "core/Files.h"
 #include "core/ProgramDir.h"
 #include <QCoreApplication>
 #include <QTimer>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <iostream>
 #include <memory>
 #include <unistd.h>
@@ -48,6 +56,8 @@ int RunStormfetch(int argc, char** argv)
 
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName("Stormfetch");
+    if (!opt.Command.Verb.empty())
+        return RunCommandStart(opt, QCoreApplication::applicationFilePath().toStdString(), std::cout, std::cerr);
 
     // One running copy per user; a second one hands its notice to the first and ends.
     std::string lockFolder = InstanceLockFolder();
@@ -65,8 +75,9 @@ int RunStormfetch(int argc, char** argv)
         }
         if (!lockError.empty())
             std::cerr << "stormfetch: " << lockError << "; running without the instance lock" << std::endl;
-        else
-            instance->Listen();
+        else if (!instance->Listen())
+            std::cerr << "stormfetch: cannot listen on " << instance->SocketPath()
+                      << "; commands cannot reach this copy" << std::endl;
     }
 
     if (!opt.Headless)
@@ -81,9 +92,16 @@ int RunStormfetch(int argc, char** argv)
         std::cerr << "stormfetch: cannot create the program folder " << programDir << std::endl;
         return kExitUsage;
     }
+    // Settings, lists and the log are written here; a folder that refuses them is found now.
+    if (access(programDir.c_str(), W_OK | X_OK) != 0) {
+        std::cerr << "stormfetch: the program folder " << programDir << " is not writable: " << std::strerror(errno)
+                  << std::endl;
+        return kExitUsage;
+    }
 
     TSystemClock clock;
-    THeadlessDialogs dialogs(std::cout, std::cerr, isatty(STDOUT_FILENO) == 1);
+    THeadlessDialogs headless(std::cout, std::cerr, isatty(STDOUT_FILENO) == 1);
+    TCommandDialogs dialogs(headless);
 
     std::unique_ptr<TDemoFeed> demo;
     std::string winePrefix = opt.WinePrefix;
@@ -102,6 +120,19 @@ int RunStormfetch(int argc, char** argv)
     // The settings file is named after the executable (up to its first ".").
     main.Shared().ExeName = ExtractFileName(QCoreApplication::applicationFilePath().toStdString());
     TConsoleView view(main.Shared().Hub, clock, std::cout);
+    view.SetLevel(opt.Level, &std::cerr);
+    // Commands from other starts; they wait until the first show is done.
+    TStation station(main, dialogs, programDir);
+    std::unique_ptr<TChannelServer> channel;
+    if (instance && instance->Server())
+        channel = std::make_unique<TChannelServer>(
+            *instance->Server(), [&](const TChannelRequest& r, const std::shared_ptr<TChannelReply>& reply) {
+                std::string said = r.Verb;
+                for (const std::string& a : r.Args)
+                    said += " " + a;
+                view.Note("Command from another start: " + said);
+                station.Handle(r, reply);
+            });
     if (demo)
         demo->Attach(main);
     main.Wire();
@@ -135,6 +166,12 @@ int RunStormfetch(int argc, char** argv)
     if (demo)
         demo->Started(view);
     main.FirstShow();
+    if (main.HostMissing())
+        view.Error("UI-View32 was looked for in the Wine prefix " + main.Shared().WinePrefix + " (chosen by "
+                   + PrefixOrigin(opt.WinePrefix) + "); name another with --wineprefix DIR");
+    else if (main.Shared().List.Empty())
+        view.Summary(EmptyListHint());
+    station.SetReady();
 
     if (!main.CloseRequested()) {
         if (opt.Once) {
@@ -157,7 +194,8 @@ int RunStormfetch(int argc, char** argv)
     main.Closing();
     view.Note("Closed");
 
-    return RunExitStatus({opt.Once, !created, main.HostMissing(), !main.Shared().QuorServerPath.empty()});
+    return RunExitStatus({opt.Once, !created, main.HostMissing(), !main.Shared().QuorServerPath.empty(),
+                          main.FetchAttempts(), main.FetchFailures()});
 }
 
 } // namespace sf

@@ -29,6 +29,34 @@ std::string AsFolder(std::string dir)
     return dir;
 }
 
+struct TArity {
+    int Required = 0;
+    int Optional = 0;
+    const char* Usage = "";
+};
+
+bool IsCommandOption(const std::string& name)
+{
+    for (const char* c : {"--list", "--sources", "--check", "--add", "--remove", "--enable", "--disable",
+                          "--accumulate", "--send"})
+        if (name == c)
+            return true;
+    return false;
+}
+
+TArity CommandArity(const std::string& name)
+{
+    if (name == "--add")
+        return {1, 1, "a radar site (and optionally a product)"};
+    if (name == "--remove" || name == "--enable" || name == "--disable")
+        return {1, 0, "a record key as --list prints it"};
+    if (name == "--accumulate")
+        return {2, 0, "a record key and on or off"};
+    if (name == "--send")
+        return {1, 1, "a command (download, redraw, loop, zoom, delete-stale, shapefiles, status, close)"};
+    return {};
+}
+
 } // namespace
 
 TParseResult ParseCommandLine(const std::vector<std::string>& args)
@@ -101,6 +129,37 @@ TParseResult ParseCommandLine(const std::vector<std::string>& args)
                 r.Error = "option --run-for needs a whole number of seconds above 0, not \"" + secs + "\"";
                 return r;
             }
+        } else if (name == "--verbose" || name == "--quiet") {
+            if (!noValue()) return r;
+            const TOutputLevel level = name == "--verbose" ? TOutputLevel::Verbose : TOutputLevel::Quiet;
+            if (o.Level != TOutputLevel::Normal && o.Level != level) {
+                r.Error = "--verbose and --quiet cannot be combined";
+                return r;
+            }
+            o.Level = level;
+        } else if (IsCommandOption(name)) {
+            if (!o.Command.Verb.empty()) {
+                r.Error = "only one command at a time (--" + o.Command.Verb + " and " + name + ")";
+                return r;
+            }
+            if (hasInlineValue) {
+                r.Error = "option " + name + " takes its values as separate arguments";
+                return r;
+            }
+            o.Command.Verb = name.substr(2);
+            const TArity arity = CommandArity(name);
+            for (int k = 0; k < arity.Required; ++k) {
+                if (i + 1 >= args.size() || args[i + 1].empty()) {
+                    r.Error = "option " + name + " needs " + arity.Usage;
+                    return r;
+                }
+                o.Command.Args.push_back(args[++i]);
+            }
+            for (int k = 0; k < arity.Optional; ++k) {
+                if (i + 1 >= args.size() || args[i + 1].empty() || args[i + 1].rfind("--", 0) == 0)
+                    break;
+                o.Command.Args.push_back(args[++i]);
+            }
         } else if (name.rfind("-", 0) == 0) {
             r.Error = "unknown option " + name;
             return r;
@@ -113,13 +172,25 @@ TParseResult ParseCommandLine(const std::vector<std::string>& args)
         r.Error = "--once and --run-for cannot be combined";
         return r;
     }
+    if (!o.Command.Verb.empty() && (o.Once || o.RunForSeconds > 0)) {
+        r.Error = "--" + o.Command.Verb + " cannot be combined with --once or --run-for";
+        return r;
+    }
+    if (o.Command.Verb == "accumulate") {
+        const std::string& v = o.Command.Args[1];
+        if (v != "on" && v != "off") {
+            r.Error = "--accumulate needs on or off, not \"" + v + "\"";
+            return r;
+        }
+    }
     return r;
 }
 
 std::string UsageText()
 {
     return "Usage: stormfetch [--headless] [--home DIR] [--wineprefix DIR] [--once] [--run-for SECONDS]\n"
-           "                  [--demo] [--version] [--help]\n"
+           "                  [--demo] [--verbose | --quiet] [--version] [--help]\n"
+           "       stormfetch [--home DIR] COMMAND\n"
            "Keeps the map of a UI-View32 station supplied with current radar underlays.\n"
            "\n"
            "  --headless         no window: status lines go to standard output, errors to standard error\n"
@@ -129,10 +200,23 @@ std::string UsageText()
            "  --run-for SECONDS  run, then close normally after SECONDS\n"
            "  --demo             run against a built-in radar feed and a built-in map host, in demo/ of the program folder\n"
            "  --version          print the version\n"
+           "  --verbose          also print the connection states of every transfer\n"
+           "  --quiet            print only errors and summaries\n"
            "  --help             print this text\n"
            "\n"
-           "Exit status: 0 normal close, 2 command-line error or unusable program folder,\n"
-           "3 no map-server folder (--once) or UI-View32 missing.\n";
+           "Commands (sent to the running copy when there is one, else applied to the program folder):\n"
+           "  --list                   print the download list\n"
+           "  --sources                print the radar sites and products that can be added\n"
+           "  --add RADAR [PRODUCT]    add a site (LOT, or a whole source line) with a product (default N0R)\n"
+           "  --remove KEY             remove a record (KEY as --list prints it, e.g. \"LOT N0R\")\n"
+           "  --enable KEY, --disable KEY, --accumulate KEY on|off\n"
+           "  --check                  check the set-up, one line per item; non-zero at the first problem\n"
+           "  --send download [KEY] | redraw | loop | zoom | delete-stale | shapefiles | status | close\n"
+           "                           drive the running copy\n"
+           "\n"
+           "Exit status: 0 normal close or command done, 1 command refused or failed,\n"
+           "2 command-line error, unknown site or product, or unusable program folder,\n"
+           "3 no map-server folder (--once) or UI-View32 missing, 4 every fetch of --once failed.\n";
 }
 
 } // namespace sf

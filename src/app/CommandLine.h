@@ -12,6 +12,18 @@ enum TExitStatus : int {
     kExitUsage = 2,         ///< command-line error, or a program folder that cannot be created
     kExitStartFailed = 2,   ///< --once: a creation step failed (a stored file that cannot be read)
     kExitNoMapServer = 3,   ///< --once found no map-server folder, or the host program is missing
+    kExitAllFetchesFailed = 4, ///< --once: the tick ran and every fetch it attempted failed
+    kExitRefused = 1,       ///< a station command was refused or failed (the reason is printed)
+};
+
+/// Output levels of the console view.
+enum class TOutputLevel { Quiet, Normal, Verbose };
+
+/// One station command of the command line (--list, --add, --send ...).
+struct TStationCommand {
+    std::string Verb;               ///< "list", "sources", "check", "add", "remove", "enable",
+                                    ///< "disable", "accumulate", "send"; empty: none
+    std::vector<std::string> Args;  ///< the verb's arguments as typed
 };
 
 /// What the command line asks for.
@@ -24,6 +36,8 @@ struct TCommandLine {
     int RunForSeconds = 0;   ///< 0: run until closed
     std::string Home;        ///< program folder, ending in "/" (empty: the executable's folder)
     std::string WinePrefix;  ///< where the host programs are found (empty: $WINEPREFIX, else ~/.wine)
+    TOutputLevel Level = TOutputLevel::Normal;
+    TStationCommand Command;
 };
 
 /// The parse of the arguments after the program name; Error is empty on success.

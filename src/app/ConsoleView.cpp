@@ -1,5 +1,6 @@
 #include "app/ConsoleView.h"
 #include "core/DateTime.h"
+#include "net/Fetch.h"
 
 namespace sf {
 
@@ -49,14 +50,59 @@ TConsoleView::~TConsoleView()
     *m_alive = false;
 }
 
+TLineKind ConsoleLineKind(const std::string& control, const std::string& text)
+{
+    if (text.rfind("Error", 0) == 0)
+        return TLineKind::Error;
+    if (control == "RidgeLbl" && (text.rfind("Finished processing", 0) == 0 || text.rfind("No files processed", 0) == 0))
+        return TLineKind::Summary;
+    if (control == "ShpLbl" && text.find(" Files downloaded/") != std::string::npos)
+        return TLineKind::Summary;
+    if (control == "RidgeLbl" && text.rfind("Receiving ", 0) == 0)
+        return TLineKind::Detail;
+    if (control == "StateLbl") {
+        for (int state = 0; state < 16; ++state)
+            if (text == StateText(state) && text != "State unknown")
+                return TLineKind::Detail;
+    }
+    return TLineKind::Normal;
+}
+
+void TConsoleView::SetLevel(TOutputLevel level, std::ostream* err)
+{
+    m_level = level;
+    m_err = err;
+}
+
 void TConsoleView::Note(const std::string& text)
+{
+    if (m_level == TOutputLevel::Quiet)
+        return;
+    m_out << FormatDateTime("hh:nn:ss", m_clock.LocalNow()) << " " << OneLine(text) << std::endl;
+}
+
+void TConsoleView::Error(const std::string& text)
+{
+    (m_err ? *m_err : m_out) << FormatDateTime("hh:nn:ss", m_clock.LocalNow()) << " " << OneLine(text) << std::endl;
+}
+
+void TConsoleView::Summary(const std::string& text)
 {
     m_out << FormatDateTime("hh:nn:ss", m_clock.LocalNow()) << " " << OneLine(text) << std::endl;
 }
 
 void TConsoleView::Changed(const std::string& control, const std::string& text)
 {
+    if (control == "Log") {
+        // The error log's messages go to the error stream at every level.
+        (m_err ? *m_err : m_out) << ConsoleLine(m_clock.LocalNow(), "Log", text) << std::endl;
+        return;
+    }
     if (!IsConsoleControl(control))
+        return;
+    const TLineKind kind = ConsoleLineKind(control, text);
+    if ((kind == TLineKind::Detail && m_level != TOutputLevel::Verbose)
+        || (kind == TLineKind::Normal && m_level == TOutputLevel::Quiet))
         return;
     const TDateTime now = m_clock.LocalNow();
     if (control == "RidgeLbl") {
@@ -67,7 +113,8 @@ void TConsoleView::Changed(const std::string& control, const std::string& text)
         m_progressShown = progress;
         m_progressStamp = stamp;
     }
-    m_out << ConsoleLine(now, control, text) << std::endl;
+    std::ostream& to = kind == TLineKind::Error && m_err ? *m_err : m_out;
+    to << ConsoleLine(now, control, text) << std::endl;
 }
 
 THeadlessDialogs::THeadlessDialogs(std::ostream& out, std::ostream& err, bool outIsTerminal)

@@ -2,6 +2,7 @@
 // the progress labels becomes one time-stamped line a person or the journal can read,
 // and the questions a window would ask are answered without a person.
 #pragma once
+#include "app/CommandLine.h"
 #include "core/Clock.h"
 #include "core/Controls.h"
 #include "core/Dialogs.h"
@@ -17,7 +18,16 @@ std::string ConsoleLine(TDateTime localNow, const std::string& control, const st
 /// True for the controls the console shows: Sbar (panel 0), FileLbl, RidgeLbl, StateLbl, ShpLbl, LoopLbl.
 bool IsConsoleControl(const std::string& control);
 
-/// Prints the shown controls' changes to out, stamped with the clock's local time.
+/// What a console line is, for the output levels: Quiet prints errors and summaries,
+/// Normal everything but details, Verbose everything.
+enum class TLineKind { Error, Summary, Normal, Detail };
+/// Errors: texts beginning "Error". Summaries: the cycle's "Finished processing"/"No files
+/// processed" and the shapefile run's count. Details: the connection states of a transfer
+/// on StateLbl and the byte-count progress on RidgeLbl.
+TLineKind ConsoleLineKind(const std::string& control, const std::string& text);
+
+/// Prints the shown controls' changes to out (errors, and the error log's messages announced
+/// as "Log", to the error stream when one is set), stamped with the clock's local time.
 /// The byte-count progress of a running transfer ("Receiving <url> <n> b" on RidgeLbl,
 /// a new text for every data block) is printed at most once per stamped second; the line that
 /// ends the transfer always follows, so the journal keeps one line per second of
@@ -31,11 +41,19 @@ public:
     TConsoleView& operator=(const TConsoleView&) = delete;
     /// Writes a free line (start-up notes, the demo's folders) in the same layout.
     void Note(const std::string& text);
+    /// Output level, and where errors go (nullptr: out, as before).
+    void SetLevel(TOutputLevel level, std::ostream* err);
+    /// Writes an error line (stamped, to the error stream) at every level.
+    void Error(const std::string& text);
+    /// Writes a summary line (also shown with --quiet).
+    void Summary(const std::string& text);
 
 private:
     void Changed(const std::string& control, const std::string& text);
     const IClock& m_clock;
     std::ostream& m_out;
+    std::ostream* m_err = nullptr;
+    TOutputLevel m_level = TOutputLevel::Normal;
     std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
     bool m_progressShown = false;   ///< the last RidgeLbl line printed was a progress line
     std::string m_progressStamp;    ///< its "hh:nn:ss" stamp

@@ -12,6 +12,9 @@ int RunExitStatus(const TRunEnd& end)
         return kExitNoMapServer;
     if (end.Once && !end.MapServerFound)
         return kExitNoMapServer;
+    // A monitor alerts on a tick that reached nothing at all.
+    if (end.Once && end.FetchAttempts > 0 && end.FetchFailures == end.FetchAttempts)
+        return kExitAllFetchesFailed;
     return kExitOk;
 }
 

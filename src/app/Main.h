@@ -90,6 +90,10 @@ public:
     /// The main window's help file.
     const std::string& HelpFile() const { return m_helpFile; }
 
+    /// Fetches the cycles attempted so far, and how many of them failed.
+    int FetchAttempts() const { return m_fetchAttempts; }
+    int FetchFailures() const { return m_fetchFailures; }
+
     /// The mode selector's click.
     void ModeGrpClick(int itemIndex);
     /// Optional handler of the Shp timer (the warning shapefile run).
@@ -98,6 +102,8 @@ public:
 private:
     struct TParts;
     void WireHooks();
+    /// Points the controls' clicks at their handlers (views and commands call Click()).
+    void WireClicks();
     void SetTrayTip();
     /// A failed creation step: error box, status bar and error log name the file and the reason.
     void ReportCreateFailure(const std::string& what);
@@ -116,6 +122,8 @@ private:
     bool m_closeRequested = false;
     bool m_closed = false;
     bool m_hostMissing = false;
+    int m_fetchAttempts = 0;
+    int m_fetchFailures = 0;
 };
 
 /// The server-mode hint text of the mode selector ("\r" are line breaks).

@@ -76,7 +76,12 @@ void TMain::Wire()
     };
     TCycleServices services;
     services.FetchFile = [this](const std::string& url, const std::string& path, TRadarObj& rec) {
+        // Counted as failed until it succeeds: a fetch may also end by throwing.
+        ++m_fetchAttempts;
+        ++m_fetchFailures;
         m_s.FetchResult = m_parts->Web->FetchFile(url, path, &rec);
+        if (m_s.FetchResult)
+            --m_fetchFailures;
     };
     services.ScanSiteListing = [this](const std::string& path) { return ScanSiteListing(m_s, path); };
     services.ScanMosaicListing = [this](const std::string& path) { return ScanMosaicListing(m_s, path); };
@@ -108,6 +113,7 @@ void TMain::Wire()
         if (ShpTimerHook)
             ShpTimerHook();
     };
+    WireClicks();
 }
 
 void TMain::UseLink(std::unique_ptr<TclsUIV> link)

@@ -90,21 +90,17 @@ bool TSingleInstance::Acquire(std::string* error)
     return true;
 }
 
-void TSingleInstance::Listen()
+bool TSingleInstance::Listen()
 {
     // Only the lock holder gets here, so a socket file left by an ended copy is stale.
     QLocalServer::removeServer(QString::fromStdString(m_socketPath));
     m_server = std::make_unique<QLocalServer>();
     m_server->setSocketOptions(QLocalServer::UserAccessOption);
-    if (!m_server->listen(QString::fromStdString(m_socketPath)))
-        return;
-    QObject::connect(m_server.get(), &QLocalServer::newConnection, [this] {
-        while (QLocalSocket* s = m_server->nextPendingConnection()) {
-            ++m_notices;
-            QObject::connect(s, &QLocalSocket::readyRead, s, [s] { s->readAll(); });
-            QObject::connect(s, &QLocalSocket::disconnected, s, &QObject::deleteLater);
-        }
-    });
+    if (!m_server->listen(QString::fromStdString(m_socketPath))) {
+        m_server.reset();
+        return false;
+    }
+    return true;
 }
 
 bool TSingleInstance::SendNotice() const

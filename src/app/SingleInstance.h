@@ -1,5 +1,6 @@
 // One running copy per user: the lock file "Skyvane" taken at start and held to the
-// end, and the "Skyvane" notice a second copy sends to the first over a local socket.
+// end, and the local socket "Skyvane.socket" beside it on which the first copy takes
+// the notice of a second start and the commands of the command channel.
 #pragma once
 #include <memory>
 #include <string>
@@ -25,12 +26,13 @@ public:
     /// process that ended does not count. error holds why the lock could not be
     /// checked at all (the program then runs without it).
     bool Acquire(std::string* error = nullptr);
-    /// The first copy: listens for notices (read and ignored).
-    void Listen();
+    /// The first copy: listens on the socket (reachable only by this user); the command
+    /// channel serves its connections. False when the socket cannot be opened.
+    bool Listen();
+    /// The listening server (nullptr before Listen or after it failed).
+    QLocalServer* Server() const { return m_server.get(); }
     /// A second copy: sends the "Skyvane" notice to the first; false when nobody answered.
     bool SendNotice() const;
-    /// Notices received so far (the running copy takes no action on them).
-    int NoticesReceived() const { return m_notices; }
 
     const std::string& LockPath() const { return m_lockPath; }
     const std::string& SocketPath() const { return m_socketPath; }
@@ -38,7 +40,6 @@ public:
 private:
     std::string m_folder, m_lockPath, m_socketPath;
     int m_fd = -1;
-    int m_notices = 0;
     std::unique_ptr<QLocalServer> m_server;
 };
 

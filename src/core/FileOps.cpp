@@ -73,7 +73,9 @@ std::string WriteTempFile(const std::string& folder, const std::string& bytes, m
     ok = ok && ::fsync(fd.Get()) == 0;
     ok = fd.Close() && ok;
     if (!ok) {
+        const int reason = errno;
         ::unlink(name.c_str());
+        errno = reason;
         return {};
     }
     return name;
@@ -157,7 +159,9 @@ bool SaveFileAtomic(const std::string& path, const std::string& bytes)
     if (tmp.empty())
         return false;
     if (::rename(tmp.c_str(), target.c_str()) != 0) {
+        const int reason = errno; // kept for the caller's message
         ::unlink(tmp.c_str());
+        errno = reason;
         return false;
     }
     return true;

@@ -148,6 +148,9 @@ std::string LogLineText(const std::string& msg, TDateTime localNow)
 
 void AppendLog(TShared& s, const std::string& msg)
 {
+    // Views see every message as the pseudo-control "Log", also when the file is off,
+    // so a service's journal has them.
+    s.Hub.Changed("Log", msg);
     if (!s.Logerrors1.Checked)
         return;
     const std::string fileName = DatedFileName("R", "ErrorLog", true, s.Clock);

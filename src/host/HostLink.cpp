@@ -113,8 +113,11 @@ void THostLink::RefreshUiViewStatus()
 void THostLink::UIView32IsClosing()
 {
     m_s.RedrawBtn.Enabled = false;
-    if (m_s.ShutDownwhenUiViewterminates1.Checked && m_s.Hooks.Close)
+    if (m_s.ShutDownwhenUiViewterminates1.Checked && m_s.Hooks.Close) {
+        // Said before the close, so an unattended station's journal tells why it ended.
+        m_s.Sbar.SetPanel(0, "UI-View32 closed and \"Shut Down when UiView terminates\" is on: closing");
         m_s.Hooks.Close();
+    }
 }
 
 void THostLink::ShutDownwhenUiViewterminates1Click()

@@ -2,6 +2,8 @@
 #include "core/Files.h"
 #include <cstdio>
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <memory>
 #include <unistd.h>
 #include <vector>
@@ -95,7 +97,8 @@ bool SaveBmp8(const std::string& path, const TBitmap8& bmp, std::string& error)
     {
         std::unique_ptr<std::FILE, TFileCloser> f(std::fopen(tmp.c_str(), "wb"));
         if (!f) {
-            error = "cannot create " + tmp;
+            // The user knows the underlay, not the hidden name it is written under first.
+            error = "cannot create " + path + ": " + std::strerror(errno);
             return false;
         }
         // Large blocks keep the system calls few for a mosaic of many megabytes.
@@ -113,14 +116,16 @@ bool SaveBmp8(const std::string& path, const TBitmap8& bmp, std::string& error)
         ok = ok && std::fflush(raw) == 0 && ::fsync(::fileno(raw)) == 0;
         ok = (std::fclose(raw) == 0) && ok;
         if (!ok) {
+            const int reason = errno;
             std::remove(tmp.c_str());
-            error = "cannot write " + path;
+            error = "cannot write " + path + ": " + std::strerror(reason);
             return false;
         }
     }
     if (!ReplaceFile(tmp, target)) {
+        const int reason = errno;
         std::remove(tmp.c_str());
-        error = "cannot replace " + path;
+        error = "cannot replace " + path + ": " + std::strerror(reason);
         return false;
     }
     return true;
@@ -128,8 +133,9 @@ bool SaveBmp8(const std::string& path, const TBitmap8& bmp, std::string& error)
 
 bool SaveBytes(const std::string& path, const std::string& bytes, std::string& error)
 {
+    errno = 0;
     if (!SaveFileAtomic(ResolvePath(path), bytes)) {
-        error = "cannot write " + path;
+        error = "cannot write " + path + ": " + (errno ? std::strerror(errno) : "not a file name");
         return false;
     }
     return true;

@@ -1,5 +1,6 @@
 #include "imaging/GifCodec.h"
 #include "core/Files.h"
+#include <cerrno>
 #include <gif_lib.h>
 #include <algorithm>
 #include <cstring>
@@ -228,8 +229,9 @@ bool DecodeGif(const std::string& bytes, TGifImage& out, std::string& error)
 bool LoadGifFile(const std::string& path, TGifImage& out, std::string& error)
 {
     std::string bytes;
+    errno = 0;
     if (!ReadFileBytes(ResolvePath(path), bytes)) {
-        error = "cannot read " + path;
+        error = "cannot read " + path + ": " + (errno ? std::strerror(errno) : "not a file");
         return false;
     }
     return DecodeGif(bytes, out, error);

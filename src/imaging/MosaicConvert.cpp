@@ -6,6 +6,7 @@
 #include "core/Files.h"
 #include "core/Log.h"
 #include "core/Text.h"
+#include <cerrno>
 #include <cstring>
 #include <vector>
 
@@ -137,7 +138,7 @@ bool TConverter::ConvertMosaicImage(TRadarObj& r, const std::string& p)
                         s.FileLbl.SetCaption(text);
                         AppendLog(s, text);
                         if (FileExists(d + n.Underlay) && !DeleteFile(ResolvePath(d + n.Underlay)))
-                            throw TFailure("cannot delete " + d + n.Underlay);
+                            throw TFailure("cannot delete " + d + n.Underlay + ": " + std::strerror(errno));
                     }
                 }
                 if (s.Cancel)
@@ -146,7 +147,7 @@ bool TConverter::ConvertMosaicImage(TRadarObj& r, const std::string& p)
                 if (!SaveBmp8(d + n.Underlay, dest, error))
                     throw TFailure(error);
                 if (r.Bounds.size() > 8 && !WriteLineFile(ResolvePath(d + n.BoundsName), r.Bounds))
-                    throw TFailure("cannot write " + d + n.BoundsName);
+                    throw TFailure("cannot write " + d + n.BoundsName + ": " + std::strerror(errno));
             } else if (!s.IsClient() && !s.QuorUnderlayPath.empty()) {
                 s.Sbar.SetPanel(0, "Copying files to " + d);
                 s.FileLbl.SetCaption("Copying " + n.BoundsName + " to" + d + " at " + Now(s));

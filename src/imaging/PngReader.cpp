@@ -1,6 +1,7 @@
 #include "imaging/PngReader.h"
 #include "imaging/Bitmap8.h"
 #include "core/Files.h"
+#include <cerrno>
 #include <png.h>
 #include <csetjmp>
 #include <cstdio>
@@ -106,7 +107,7 @@ bool TPngReader::Open(const std::string& path, std::string& error)
     auto impl = std::make_unique<TImpl>();
     impl->File.reset(std::fopen(ResolvePath(path).c_str(), "rb"));
     if (!impl->File) {
-        error = "cannot open " + path;
+        error = "cannot open " + path + ": " + std::strerror(errno);
         return false;
     }
     unsigned char sig[8] = {};

@@ -6,6 +6,8 @@
 #include "core/Files.h"
 #include "core/Log.h"
 #include "core/Text.h"
+#include <cerrno>
+#include <cstring>
 #include <sys/stat.h>
 
 namespace sf {
@@ -17,7 +19,7 @@ const TBitmap8& TConverter::LegendRendering(const std::string& path)
     const std::string resolved = ResolvePath(path);
     struct stat st {};
     if (::stat(resolved.c_str(), &st) != 0)
-        throw TFailure("cannot read " + path);
+        throw TFailure("cannot read " + path + ": " + std::strerror(errno));
     const int64_t writeTime = int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
     if (m_legend.Path == resolved && m_legend.Size == int64_t(st.st_size) && m_legend.WriteTimeNs == writeTime)
         return m_legend.Render;
@@ -139,7 +141,7 @@ bool TConverter::ConvertSiteImage(TRadarObj& r, const std::string& p)
                     throw TFailure(error);
                 }
                 if (r.Bounds.size() > 8 && !WriteLineFile(ResolvePath(d + n.BoundsName), r.Bounds))
-                    throw TFailure("cannot write " + d + n.BoundsName);
+                    throw TFailure("cannot write " + d + n.BoundsName + ": " + std::strerror(errno));
             }
             s.Sbar.SetPanel(0, "Copying files to " + d);
             if (PumpCancelled(s))

@@ -251,7 +251,8 @@ TEST(Binary, SigtermDuringAStalledTransferClosesWithinTheWaits)
     TRun run;
     PrepareRealHome(run, "http://127.0.0.1:" + std::to_string(stalled.serverPort()) + "/", 60);
     QProcess p;
-    run.Setup(p, {"--headless", "--wineprefix", QString::fromStdString(run.Dir.Path() + "pfx/")});
+    // The connection states are printed with --verbose only.
+    run.Setup(p, {"--headless", "--verbose", "--wineprefix", QString::fromStdString(run.Dir.Path() + "pfx/")});
     p.start();
     std::string seen;
     ASSERT_TRUE(WaitForOutput(p, "StateLbl: Waiting for header", seen, 30000)) << seen;

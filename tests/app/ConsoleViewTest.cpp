@@ -64,6 +64,7 @@ TEST(ConsoleView, TransferProgressAtMostOnceASecond)
     TShared s(clock, dialogs);
     std::ostringstream out;
     TConsoleView view(s.Hub, clock, out);
+    view.SetLevel(TOutputLevel::Verbose, nullptr); // progress and states are printed with --verbose
     s.RidgeLbl.SetCaption("Loading u");
     s.RidgeLbl.SetCaption("Receiving u 8190 b");    // first block: shown
     s.RidgeLbl.SetCaption("Receiving u 16380 b");   // same second: dropped

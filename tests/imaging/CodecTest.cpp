@@ -197,6 +197,11 @@ TEST(PngReader, RefusesOversizedHeadersAndDamagedFiles)
     EXPECT_NE(error.find("out of range"), std::string::npos) << error;
     EXPECT_FALSE(png.Open(dir.Write("junk.png", "junk"), error));
     EXPECT_FALSE(png.Open(dir.Path() + "absent.png", error));
+    // A missing file is named with the system's reason.
+    EXPECT_EQ(error, "cannot open " + dir.Path() + "absent.png: No such file or directory");
+    TGifImage gif;
+    EXPECT_FALSE(LoadGifFile(dir.Path() + "absent.gif", gif, error));
+    EXPECT_EQ(error, "cannot read " + dir.Path() + "absent.gif: No such file or directory");
 
     const std::string good = EncodePngRgba(40, 40, [](int, uint8_t* out) { std::memset(out, 0x5A, 160); }, 0);
     ASSERT_TRUE(png.Open(dir.Write("cut.png", good.substr(0, good.size() / 2)), error));

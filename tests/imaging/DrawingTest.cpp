@@ -207,5 +207,8 @@ TEST(BmpWriter, SaveReplacesACaseVariantAndLeavesNoTemporary)
     EXPECT_EQ(files, 1);
     EXPECT_EQ(ReadFile(dir.Path() + "LOT_N0R_0.BMP"), EncodeBmp8(b));
     EXPECT_FALSE(SaveBmp8(dir.Path() + "missing/x.bmp", b, error));
-    EXPECT_FALSE(error.empty());
+    // The message names the underlay (not its hidden temporary name) and the system's reason.
+    EXPECT_EQ(error, "cannot create " + dir.Path() + "missing/x.bmp: No such file or directory");
+    EXPECT_FALSE(SaveBytes(dir.Path() + "missing/x.gif", "GIF89a", error));
+    EXPECT_EQ(error, "cannot write " + dir.Path() + "missing/x.gif: No such file or directory");
 }

@@ -1,0 +1,225 @@
+#include "app/Check.h"
+#include "app/Commands.h"
+#include "app/ConsoleView.h"
+#include "core/Files.h"
+#include "core/IniFile.h"
+#include "core/ListFile.h"
+#include "core/Settings.h"
+#include "core/SourceLists.h"
+#include "core/Text.h"
+#include "cycle/CycleText.h"
+#include "host/HostDiscovery.h"
+#include "host/TargetDirs.h"
+#include "host/UiViewClient.h"
+#include "net/Fetch.h"
+#include <QDir>
+#include <QFile>
+#include <cstdlib>
+#include <ostream>
+#include <sstream>
+#include <unistd.h>
+
+namespace sf {
+
+namespace {
+
+class TChecker {
+public:
+    TChecker(std::ostream& out) : m_out(out) {}
+    void Ok(const std::string& item, const std::string& detail) { m_out << "ok    " << item << ": " << detail << "\n"; }
+    void Note(const std::string& item, const std::string& detail)
+    {
+        m_out << "note  " << item << ": " << detail << "\n";
+    }
+    void Fail(const std::string& item, const std::string& reason)
+    {
+        m_out << "FAIL  " << item << ": " << reason << "\n";
+        if (m_first.empty())
+            m_first = item + ": " + reason;
+    }
+    const std::string& First() const { return m_first; }
+
+private:
+    std::ostream& m_out;
+    std::string m_first;
+};
+
+bool Writable(const std::string& folder)
+{
+    return DirectoryExists(folder) && access(folder.c_str(), W_OK | X_OK) == 0;
+}
+
+void CheckFolder(TChecker& c, const std::string& item, const std::string& folder, const std::string& missing)
+{
+    if (folder.empty())
+        c.Fail(item, missing);
+    else if (!DirectoryExists(folder))
+        c.Fail(item, folder + " does not exist");
+    else if (!Writable(folder))
+        c.Fail(item, folder + " is not writable");
+    else
+        c.Ok(item, folder);
+}
+
+void CheckList(TChecker& c, TShared& s)
+{
+    int enabled = 0, inError = 0;
+    for (int i = 0; i < s.List.Count(); ++i) {
+        enabled += s.List[i].Enabled ? 1 : 0;
+        inError += StartsWith(s.List[i].Status, "Error") ? 1 : 0;
+    }
+    const std::string detail = std::to_string(s.List.Count()) + " records, " + std::to_string(enabled) + " enabled, "
+                               + std::to_string(inError) + " in error";
+    if (s.List.Empty())
+        c.Fail("download list", EmptyListHint());
+    else if (enabled == 0)
+        c.Fail("download list", detail + ": no record is enabled (stormfetch --enable KEY)");
+    else if (inError > 0)
+        c.Note("download list", detail + " (stormfetch --list shows them)");
+    else
+        c.Ok("download list", detail);
+}
+
+void CheckLink(TChecker& c, TShared& s)
+{
+    const TLinkCommands commands = ReadLinkCommands(TIniFile(SettingsPath(s)).Ini());
+    if (!commands.Configured()) {
+        c.Note("link", "no [Link] commands in " + SettingsPath(s) + "; the map is not redrawn after an update");
+        return;
+    }
+    if (!MapProgramRunning()) {
+        c.Note("link", "UI-View32 is not running; Connect was not tried");
+        return;
+    }
+    std::unique_ptr<TclsUIV> link = MakeLink(commands);
+    std::string error;
+    if (link->Connect(&error))
+        c.Ok("link", "Connect succeeded");
+    else
+        c.Fail("link", "Connect failed: " + (error.empty() ? std::string("no reason given") : error));
+}
+
+void CheckRadarBase(TChecker& c, TShared& s)
+{
+    std::string remote = "LOT_N0R_0";
+    for (int i = 0; i < s.List.Count(); ++i)
+        if (s.List[i].Enabled && !StartsWith(s.List[i].Radar, "!!")) {
+            remote = s.List[i].RemoteName;
+            break;
+        }
+    const std::string url = SiteListingURL(s.RidgeBase, remote);
+    const std::string path = s.ProgramDir + "check-" + std::to_string(getpid()) + ".htm";
+    TWebFetch web(s);
+    TRadarObj probe = TRadarObj::Create(s.Clock);
+    bool ok = false;
+    std::string reason;
+    try {
+        ok = web.FetchFile(url, path, &probe);
+        reason = StartsWith(probe.Status, "Error") ? probe.Status : s.Sbar.Panel(0);
+    } catch (const std::exception& e) {
+        reason = e.what();
+    }
+    DeleteFile(path);
+    const std::string limit = " (time-out " + std::to_string(s.RidgeTimer.Interval() / 1000) + " s)";
+    if (ok)
+        c.Ok("radar base URL", "GET " + url + " answered" + limit);
+    else
+        c.Fail("radar base URL", "GET " + url + " failed: " + reason + limit);
+}
+
+} // namespace
+
+std::string PrefixOrigin(const std::string& argument)
+{
+    if (!argument.empty())
+        return "--wineprefix";
+    const char* env = std::getenv("WINEPREFIX");
+    return env && *env ? "$WINEPREFIX" : "the default ~/.wine";
+}
+
+bool MapProgramRunning()
+{
+    const QStringList pids = QDir("/proc").entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    for (const QString& pid : pids) {
+        bool number = false;
+        pid.toInt(&number);
+        if (!number)
+            continue;
+        QFile f("/proc/" + pid + "/cmdline");
+        if (!f.open(QIODevice::ReadOnly))
+            continue;
+        if (f.readAll().toLower().contains("uiview32.exe"))
+            return true;
+    }
+    return false;
+}
+
+int RunSetupCheck(const TCheckOptions& options, std::ostream& out, std::ostream& err)
+{
+    TSystemClock clock;
+    std::ostringstream quiet;
+    THeadlessDialogs silent(quiet, quiet, false);
+    TShared s(clock, silent);
+    s.ProgramDir = options.ProgramDir;
+    s.ExeName = options.ExeName;
+    s.WinePrefix = ChooseWinePrefix(options.WinePrefixArg);
+    TChecker c(out);
+
+    const std::string chosen = "chosen by " + PrefixOrigin(options.WinePrefixArg);
+    if (DirectoryExists(s.WinePrefix))
+        c.Ok("Wine prefix", s.WinePrefix + " (" + chosen + ")");
+    else
+        c.Fail("Wine prefix", s.WinePrefix + " does not exist (" + chosen + "; use --wineprefix DIR)");
+
+    HostDiscovery(s);
+    LoadSettings(s);
+    if (s.UiViewFolder.empty() || !DirectoryExists(s.UiViewFolder))
+        c.Fail("UI-View32 folder", "not found in " + s.WinePrefix);
+    else
+        c.Ok("UI-View32 folder", s.UiViewFolder);
+
+    if (s.UiViewMap.empty())
+        c.Fail("map on show", "Unable to determine current UiView Map");
+    else if (UpperCase(s.UiViewMap).find("QUORSERVER") == std::string::npos)
+        c.Fail("map on show", s.UiViewMap + " is not a map-server map: QuorServer not selected in UiView,Maps,LoadMap!");
+    else
+        c.Ok("map on show", s.UiViewMap + " (a map-server map)");
+
+    if (s.QuorServerPath.empty() || !DirectoryExists(s.QuorServerPath))
+        c.Fail("map-server folder", "Cannot find QuorServer directory!");
+    else
+        c.Ok("map-server folder", s.QuorServerPath);
+    CheckFolder(c, "underlay folder", s.QuorUnderlayPath, "not found (the map server's \"Quor Underlays\" folder)");
+
+    if (s.UnderlayName.empty())
+        c.Fail("underlay selected", "no underlay is selected in the map server");
+    else
+        c.Ok("underlay selected", s.UnderlayName);
+
+    std::string error;
+    if (!LoadSourceLists(s, &error))
+        c.Fail("source lists", error);
+    if (!LoadList(s))
+        c.Fail("download list", "cannot read " + s.ProgramDir + kListFileReadName);
+    else
+        CheckList(c, s);
+
+    LoadTargetList(s);
+    if (s.TargetCmb.Items.empty())
+        c.Note("target folders", "none listed; the first start fills in the underlay folder");
+    for (const std::string& folder : s.TargetCmb.Items)
+        CheckFolder(c, "target folder", folder, "empty entry");
+
+    CheckLink(c, s);
+    CheckRadarBase(c, s);
+
+    out.flush();
+    if (!c.First().empty()) {
+        err << "stormfetch: the set-up check failed: " << c.First() << std::endl;
+        return 1;
+    }
+    out << "The set-up check found nothing that stops the station." << std::endl;
+    return 0;
+}
+
+} // namespace sf

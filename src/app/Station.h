@@ -1,0 +1,54 @@
+// The running copy's side of the command channel: each request from a start with
+// the same program folder runs the handler of the matching button or menu item.
+// Commands that change the list or start work wait while a scheduler tick runs.
+#pragma once
+#include "app/Channel.h"
+#include "app/CommandDialogs.h"
+#include "core/Controls.h"
+#include <QTimer>
+#include <deque>
+#include <memory>
+#include <string>
+
+namespace sf {
+
+class TMain;
+
+class TStation {
+public:
+    /// programDir: the running copy's folder; requests from another folder are refused.
+    TStation(TMain& main, TCommandDialogs& dialogs, const std::string& programDir);
+    TStation(const TStation&) = delete;
+    TStation& operator=(const TStation&) = delete;
+    /// From now on requests run (until then they wait: the program is still starting).
+    void SetReady();
+    /// Takes one request (answers now, or once the running tick has ended).
+    void Handle(const TChannelRequest& request, const std::shared_ptr<TChannelReply>& reply);
+
+private:
+    struct TPending {
+        TChannelRequest Request;
+        std::shared_ptr<TChannelReply> Reply;
+    };
+    void Run(const TChannelRequest& request, TChannelReply& reply);
+    void RunPending();
+    void Send(const std::string& verb, const std::vector<std::string>& args, TChannelReply& reply);
+    void Status(TChannelReply& reply);
+    void Download(const std::vector<std::string>& args, TChannelReply& reply);
+    /// Clicks as the command's user; false (the reply finished with the reason) when the
+    /// click is not wired or showed an error.
+    bool ClickForReply(const TControl& control, TChannelReply& reply);
+
+    TMain& m_main;
+    TCommandDialogs& m_dialogs;
+    std::string m_folder;
+    std::deque<TPending> m_pending;
+    QTimer m_retry;
+    bool m_running = false;
+    bool m_ready = false;
+};
+
+/// The folder as the file system names it (links resolved), ending in "/"; as given when it does not exist.
+std::string RealFolder(const std::string& folder);
+
+} // namespace sf
