@@ -17,6 +17,7 @@
 #include <QProcessEnvironment>
 #include <QThread>
 #include <cstring>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -59,6 +60,10 @@ protected:
             s_failure = "demo host: " + error;
             return;
         }
+        // Wine adds drive Z: (the root folder) only to a dosdevices folder it creates itself;
+        // the build folder, with the Windows programs in it, is reached through it.
+        std::error_code ec;
+        std::filesystem::create_directory_symlink("/", s_prefix + "dosdevices/z:", ec);
         TOutcome boot = Run({"wineboot", "-i"}, kPrefixMs);
         if (boot.Code != 0) {
             s_failure = "wineboot failed: " + boot.Err;
