@@ -6,11 +6,13 @@
 //   watch                         wait for the closing event (exit 0) or the server's end (exit 1)
 // Exit status 0 is success; every failure prints one line with the HRESULT and its
 // text on standard error. Only connect may start the map program.
+#include "ComScope.h"
 #include <windows.h>
 #include <objbase.h>
 #include <ocidl.h>
 #include <oleauto.h>
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -101,18 +103,6 @@ int Usage()
     return 2;
 }
 
-/// COM on this thread for the life of the run (a single-threaded apartment: the
-/// event arrives through the message loop).
-struct TComScope {
-    HRESULT Hr;
-    TComScope() : Hr(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
-    ~TComScope()
-    {
-        if (SUCCEEDED(Hr))
-            CoUninitialize();
-    }
-};
-
 /// The running instance's dual interface; never starts the map program.
 HRESULT AttachRunning(IDispatch** main)
 {
@@ -161,7 +151,8 @@ bool ParseDouble(const char* text, double& value)
     char* end = nullptr;
     errno = 0;
     value = std::strtod(text, &end);
-    return end && *end == '\0' && errno != ERANGE;
+    // ERANGE also flags subnormal results, which are exact bounds: only overflow is refused.
+    return end && *end == '\0' && !(errno == ERANGE && (value == HUGE_VAL || value == -HUGE_VAL));
 }
 
 int Zoom(int argc, char** argv)

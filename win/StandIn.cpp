@@ -7,6 +7,7 @@
 //   standin [-Embedding]    serve until the closing request
 #include <initguid.h>
 #include "StandIn.h"
+#include "ComScope.h"
 #include <olectl.h>
 #include <cstdint>
 #include <cstdio>
@@ -378,16 +379,6 @@ int Serve()
     Log("closed");
     return 0;
 }
-
-struct TComScope {
-    HRESULT Hr;
-    TComScope() : Hr(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
-    ~TComScope()
-    {
-        if (SUCCEEDED(Hr))
-            CoUninitialize();
-    }
-};
 
 } // namespace
 

@@ -168,21 +168,31 @@ protected:
     {
         Register();
         DeleteFile(LogPath());
+        DeleteFile(s_prefix + "drive_c/standin-close"); // a request no instance took up
         m_standIn = std::make_unique<QProcess>();
         m_standIn->setProcessEnvironment(Environment());
         m_standIn->start(QString::fromStdString(s_tools.Loader), {QString::fromStdString(kStandIn)});
         ASSERT_TRUE(WaitForCall("ready", kProcessMs)) << "the stand-in did not register";
         DeleteFile(LogPath());
     }
-    void StopStandIn()
+    /// Ends the stand-in: killed, or (graceful) through its closing request, which also
+    /// revokes its class registration. A killed server's registration stays behind in
+    /// Wine, and creating the class then fails with 0x800706BA until another instance
+    /// registers.
+    void StopStandIn(bool graceful = true)
     {
         if (!m_standIn)
             return;
+        if (graceful && m_standIn->state() != QProcess::NotRunning) {
+            CloseStandIn();
+            m_standIn->waitForFinished(kProcessMs);
+        }
         if (m_standIn->state() != QProcess::NotRunning) {
             m_standIn->kill();
             m_standIn->waitForFinished(10000);
         }
         m_standIn.reset();
+        DeleteFile(s_prefix + "drive_c/standin-close");
     }
     /// Asks the stand-in to raise the closing event and end.
     void CloseStandIn() { WriteText(s_prefix + "drive_c/standin-close", ""); }
@@ -291,7 +301,7 @@ TEST_F(WineHelper, WatchEndsWith0OnTheClosingEventAnd1WhenTheServerDies)
     lost.setProcessEnvironment(Environment());
     lost.start(QString::fromStdString(s_tools.Loader), {QString::fromStdString(kHelper), "watch"});
     ASSERT_TRUE(WaitForCall("advise", kProcessMs)) << ReadText(LogPath());
-    StopStandIn(); // killed: no event
+    StopStandIn(false); // killed: no event
     ASSERT_TRUE(lost.waitForFinished(kProcessMs));
     EXPECT_EQ(lost.exitCode(), 1);
     EXPECT_NE(lost.readAllStandardError().toStdString().find("went away"), std::string::npos);
@@ -353,7 +363,6 @@ TEST_F(WineHelper, TheProgramRedrawsThroughTheHelperWithoutALinkSection)
     EXPECT_TRUE(FileExists(underlay)) << out;
     std::vector<std::string> calls = Calls();
     EXPECT_EQ(std::count(calls.begin(), calls.end(), "method 30"), 1) << ReadText(LogPath()) << out;
-    EXPECT_EQ(std::count(calls.begin(), calls.end(), "advise"), 1) << ReadText(LogPath()); // the watch
     StopStandIn();
 
     // "Redraw" unchecked: the underlay is written, nothing is asked of the map program.
