@@ -16,7 +16,16 @@ foreach(arch IN ITEMS x86_64 i686)
   endif()
   if(arch STREQUAL "x86_64")
     set(bits 64)
-    set(standin ON) # the tests run 64-bit Wine only
+    # The tests run 64-bit Wine only. The stand-in needs widl and Wine's oaidl.idl
+    # (mingw-w64-tools, libwine-dev); without them only the helper is built.
+    find_program(STORMFETCH_WIDL NAMES x86_64-w64-mingw32-widl widl)
+    find_path(STORMFETCH_WINE_IDL oaidl.idl PATHS /usr/include/wine/wine/windows /usr/include/wine/windows)
+    if(STORMFETCH_WIDL AND STORMFETCH_WINE_IDL)
+      set(standin ON)
+    else()
+      set(standin OFF)
+      message(STATUS "No widl or Wine's oaidl.idl: the stand-in server for the Wine tests is not built")
+    endif()
   else()
     set(bits 32)
     set(standin OFF)
