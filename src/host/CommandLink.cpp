@@ -1,6 +1,7 @@
 #include "host/CommandLink.h"
 #include <QEventLoop>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QTimer>
 #include <charconv>
 
@@ -19,6 +20,22 @@ void ReplaceAll(std::string& s, const std::string& what, const std::string& with
         return;
     for (size_t p = s.find(what); p != std::string::npos; p = s.find(what, p + with.size()))
         s.replace(p, what.size(), with);
+}
+
+/// The program's environment with the link's own variables set.
+QProcessEnvironment LinkEnvironment(const TLinkCommands& commands)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const auto& [name, value] : commands.Environment)
+        env.insert(QString::fromStdString(name), QString::fromStdString(value));
+    return env;
+}
+
+/// The first line a command wrote on standard error, for the error message.
+std::string FirstLine(const QByteArray& text)
+{
+    std::string line = text.left(text.indexOf('\n')).trimmed().toStdString();
+    return line.size() > 300 ? line.substr(0, 300) : line;
 }
 } // namespace
 
@@ -43,8 +60,11 @@ TCommandLink::~TCommandLink()
 }
 
 bool TCommandLink::Run(const std::string& commandLine,
-                       const std::vector<std::pair<std::string, std::string>>& replacements, std::string* error)
+                       const std::vector<std::pair<std::string, std::string>>& replacements, std::string* error,
+                       int timeoutMs)
 {
+    if (timeoutMs <= 0)
+        timeoutMs = m_commands.TimeoutMs;
     if (m_busy) {
         SetError(error, "another link command is still running");
         return false;
@@ -64,13 +84,20 @@ bool TCommandLink::Run(const std::string& commandLine,
     QProcess p;
     p.setProgram(parts.takeFirst());
     p.setArguments(parts);
+    p.setProcessEnvironment(LinkEnvironment(m_commands));
     p.setStandardInputFile(QProcess::nullDevice());
     p.setStandardOutputFile(QProcess::nullDevice());
-    p.setStandardErrorFile(QProcess::nullDevice());
+    p.setProcessChannelMode(QProcess::SeparateChannels); // standard error is kept for the message
 
     QEventLoop loop;
-    QTimer limit;
+    QTimer limit, slow;
     limit.setSingleShot(true);
+    slow.setSingleShot(true);
+    QObject::connect(&slow, &QTimer::timeout, &loop, [&]() {
+        if (OnSlow)
+            OnSlow("Waiting for UiView: " + program + " is slow to answer (at most "
+                   + std::to_string(timeoutMs / 1000) + " s)");
+    });
     bool done = false, failedToStart = false, timedOut = false, quitting = false;
     QObject::connect(&p, &QProcess::finished, &loop, [&](int, QProcess::ExitStatus) {
         done = true;
@@ -88,7 +115,9 @@ bool TCommandLink::Run(const std::string& commandLine,
     });
 
     m_busy = true;
-    limit.start(m_commands.TimeoutMs);
+    limit.start(timeoutMs);
+    if (m_commands.SlowMs > 0 && m_commands.SlowMs < timeoutMs)
+        slow.start(m_commands.SlowMs);
     p.start();
     if (!done) // a start failure may have been announced already
         loop.exec(); // the event loop keeps running while the command does
@@ -103,6 +132,7 @@ bool TCommandLink::Run(const std::string& commandLine,
         }
     }
     limit.stop();
+    slow.stop();
     m_busy = false;
 
     if (failedToStart) {
@@ -114,7 +144,7 @@ bool TCommandLink::Run(const std::string& commandLine,
         return false;
     }
     if (timedOut) {
-        SetError(error, program + " was stopped after " + std::to_string(m_commands.TimeoutMs / 1000) + " s");
+        SetError(error, program + " was stopped after " + std::to_string(timeoutMs / 1000) + " s");
         return false;
     }
     if (p.exitStatus() != QProcess::NormalExit) {
@@ -122,7 +152,9 @@ bool TCommandLink::Run(const std::string& commandLine,
         return false;
     }
     if (p.exitCode() != 0) {
-        SetError(error, program + " ended with exit code " + std::to_string(p.exitCode()));
+        const std::string said = FirstLine(p.readAllStandardError());
+        SetError(error, program + " ended with exit code " + std::to_string(p.exitCode())
+                            + (said.empty() ? std::string() : ": " + said));
         return false;
     }
     return true;
@@ -132,7 +164,7 @@ bool TCommandLink::Connect(std::string* error)
 {
     if (m_connected)
         return true;
-    if (!m_commands.Connect.empty() && !Run(m_commands.Connect, {}, error))
+    if (!m_commands.Connect.empty() && !Run(m_commands.Connect, {}, error, m_commands.ConnectTimeoutMs))
         return false;
     m_connected = true;
     StartWatch();
@@ -149,14 +181,31 @@ void TCommandLink::StartWatch()
     m_watch = std::make_unique<QProcess>();
     m_watch->setProgram(parts.takeFirst());
     m_watch->setArguments(parts);
+    m_watch->setProcessEnvironment(LinkEnvironment(m_commands));
     m_watch->setStandardInputFile(QProcess::nullDevice());
     m_watch->setStandardOutputFile(QProcess::nullDevice());
-    m_watch->setStandardErrorFile(QProcess::nullDevice());
-    QObject::connect(m_watch.get(), &QProcess::finished, [this](int, QProcess::ExitStatus) {
-        if (m_connected && OnClosing)
-            OnClosing();
+    QObject::connect(m_watch.get(), &QProcess::finished, [this](int code, QProcess::ExitStatus status) {
+        WatchEnded(code, status != QProcess::NormalExit);
     });
     m_watch->start();
+}
+
+void TCommandLink::WatchEnded(int exitCode, bool crashed)
+{
+    if (!m_connected)
+        return;
+    if (!crashed && exitCode == 0) {
+        if (OnClosing)
+            OnClosing();
+        return;
+    }
+    // Not the closing announcement: the watch lost its connection or could not make
+    // one. The map program may still be running, so the program stays.
+    const std::string said = m_watch ? FirstLine(m_watch->readAllStandardError()) : std::string();
+    if (OnNotice)
+        OnNotice("The UiView watch ended without UiView closing ("
+                 + (crashed ? std::string("abnormal end") : "exit code " + std::to_string(exitCode))
+                 + (said.empty() ? std::string() : ": " + said) + ")");
 }
 
 bool TCommandLink::Redraw(std::string* error)

@@ -1,7 +1,8 @@
 // The link through configured commands: each call runs one command line as a child
 // process (no shell) while the event loop keeps running; exit code 0 is success and
 // a command still running after the time limit is killed. A Watch command started
-// on connect announces, by ending, that the map program closes.
+// on connect announces, by ending with exit code 0, that the map program closes; any
+// other end of it is only reported.
 #pragma once
 #include "host/UiViewClient.h"
 #include <memory>
@@ -32,10 +33,11 @@ public:
     /// Runs one command line with the given replacements; the guard refuses a second
     /// command while one runs. Public for tests.
     bool Run(const std::string& commandLine, const std::vector<std::pair<std::string, std::string>>& replacements,
-             std::string* error);
+             std::string* error, int timeoutMs = 0);
 
 private:
     void StartWatch();
+    void WatchEnded(int exitCode, bool crashed);
     TLinkCommands m_commands;
     bool m_connected = false;
     bool m_busy = false;

@@ -4,6 +4,7 @@
 #include "core/Settings.h"
 #include "core/Text.h"
 #include "host/HostDiscovery.h"
+#include "host/WineLink.h"
 
 namespace sf {
 
@@ -25,6 +26,11 @@ THostLink::THostLink(TShared& s, std::unique_ptr<TclsUIV> client)
     : m_s(s), m_client(client ? std::move(client) : std::make_unique<TNoLink>()), m_registry(s.WinePrefix)
 {
     m_client->OnClosing = [this]() { UIView32IsClosing(); };
+    m_client->OnSlow = [this](const std::string& text) { m_s.Sbar.SetPanel(0, text); };
+    m_client->OnNotice = [this](const std::string& text) {
+        m_s.Sbar.SetPanel(0, text);
+        AppendLog(m_s, text);
+    };
 }
 
 void THostLink::Wire()
@@ -141,7 +147,16 @@ bool THostLink::Zoom(double left, double top, double right, double bottom, std::
 std::unique_ptr<TclsUIV> MakeLinkFromSettings(const TShared& s)
 {
     TIniFile ini(SettingsPath(s));
-    return MakeLink(ReadLinkCommands(ini.Ini()));
+    const TLinkCommands commands = ReadLinkCommands(ini.Ini());
+    // Any Link section wins, an empty one too: that is how a user turns the default off.
+    bool hasSection = false;
+    for (const std::string& name : ini.Ini().Sections())
+        hasSection = hasSection || SameText(name, "Link");
+    if (!hasSection) {
+        if (auto wine = MakeWineLink(s.WinePrefix, ExecutableDir()))
+            return wine;
+    }
+    return MakeLink(commands);
 }
 
 } // namespace sf

@@ -50,7 +50,8 @@ private:
 
 /// Saves the settings through the main object's hook (directly when none is wired).
 void SaveSettingsNow(TShared& s);
-/// The link adapter the settings file asks for (section Link), or the never-connecting one.
+/// The link adapter the settings file asks for (section Link); without one, the Wine
+/// helper link when it can work in s.WinePrefix; else the never-connecting one.
 std::unique_ptr<TclsUIV> MakeLinkFromSettings(const TShared& s);
 
 } // namespace sf

@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace sf {
@@ -28,6 +29,10 @@ public:
     virtual bool Busy() const { return false; }
     /// Called when the map program announces that it closes.
     std::function<void()> OnClosing;
+    /// Called with a status text while a call takes long (the program shows it).
+    std::function<void(const std::string&)> OnSlow;
+    /// Called with a text worth keeping in the error log (a watch that ended abnormally).
+    std::function<void(const std::string&)> OnNotice;
 };
 
 /// No map program configured: connecting fails, so the link stays down.
@@ -57,10 +62,13 @@ private:
     bool m_connected = false;
 };
 
-/// Commands of the settings file's Link section.
+/// Commands of the settings file's Link section, or of the Wine helper.
 struct TLinkCommands {
     std::string Connect, Redraw, Zoom, Watch;
-    int TimeoutMs = 10000; ///< a command still running then is killed
+    int TimeoutMs = 10000;        ///< a command still running then is killed
+    int ConnectTimeoutMs = 10000; ///< the same for Connect, which may have to start Wine first
+    int SlowMs = 5000;            ///< a command running this long is announced through OnSlow
+    std::vector<std::pair<std::string, std::string>> Environment; ///< set for every command
     bool Configured() const { return !Connect.empty() || !Redraw.empty() || !Zoom.empty(); }
 };
 

@@ -146,6 +146,58 @@ TEST_F(CommandLinkTest, WatchEndingWhileConnectedIsTheClosingNotification)
     EXPECT_TRUE(link.Connected()); // the link is kept, as it was
 }
 
+TEST_F(CommandLinkTest, WatchEndingWithAFailureIsOnlyReported)
+{
+    TLinkCommands c;
+    c.Watch = Script("watch.sh", "echo 'helper: lost the server 0x800706BA' >&2; exit 1");
+    TCommandLink link(c);
+    int closing = 0;
+    std::string notice;
+    QEventLoop loop;
+    link.OnClosing = [&] {
+        ++closing;
+        loop.quit();
+    };
+    link.OnNotice = [&](const std::string& text) {
+        notice = text;
+        loop.quit();
+    };
+    ASSERT_TRUE(link.Connect(nullptr));
+    QTimer::singleShot(10000, &loop, &QEventLoop::quit); // a bound, not a measurement
+    loop.exec();
+    EXPECT_EQ(closing, 0);
+    EXPECT_NE(notice.find("exit code 1"), std::string::npos) << notice;
+    EXPECT_NE(notice.find("0x800706BA"), std::string::npos) << notice;
+}
+
+TEST_F(CommandLinkTest, EnvironmentAndStandardErrorReachTheCaller)
+{
+    TLinkCommands c;
+    c.Environment = {{"SF_LINK_TEST", "in the prefix"}};
+    c.Redraw = Script("env.sh", "test \"$SF_LINK_TEST\" = 'in the prefix' || exit 4\necho 'first line' >&2\n"
+                                "echo 'second line' >&2\nexit 5");
+    TCommandLink link(c);
+    std::string error;
+    EXPECT_FALSE(link.Redraw(&error));
+    EXPECT_NE(error.find("exit code 5: first line"), std::string::npos) << error;
+    EXPECT_EQ(error.find("second line"), std::string::npos) << error;
+}
+
+TEST_F(CommandLinkTest, ConnectHasItsOwnLimitAndAnnouncesASlowStart)
+{
+    TLinkCommands c;
+    c.Connect = Script("slow.sh", "sleep 1.5");
+    c.TimeoutMs = 1000; // would stop the connect
+    c.ConnectTimeoutMs = 20000;
+    c.SlowMs = 200;
+    TCommandLink link(c);
+    std::string slow;
+    link.OnSlow = [&](const std::string& text) { slow = text; };
+    std::string error;
+    EXPECT_TRUE(link.Connect(&error)) << error;
+    EXPECT_NE(slow.find("at most 20 s"), std::string::npos) << slow;
+}
+
 TEST_F(CommandLinkTest, SettingsSectionChoosesTheAdapter)
 {
     EXPECT_FALSE(MakeLink(ReadLinkCommands(TIniText("[URL]\r\nX=1\r\n")))->Connect(nullptr));

@@ -107,6 +107,19 @@ TEST_F(HostLinkTest, ClosingDisablesTheButtonAndClosesOnlyWithTheOption)
     EXPECT_EQ(closes, 1);
 }
 
+TEST_F(HostLinkTest, ALostWatchIsLoggedAndASlowCallShownButNothingCloses)
+{
+    host->ConnectUiView();
+    s.ShutDownwhenUiViewterminates1.Checked = true;
+    link->OnNotice("The UiView watch ended without UiView closing (exit code 1)");
+    EXPECT_EQ(closes, 0);
+    EXPECT_TRUE(s.RedrawBtn.Enabled);
+    EXPECT_EQ(s.Sbar.Panel(0), "The UiView watch ended without UiView closing (exit code 1)");
+    EXPECT_NE(LogText().find("watch ended without UiView closing"), std::string::npos);
+    link->OnSlow("Waiting for UiView");
+    EXPECT_EQ(s.Sbar.Panel(0), "Waiting for UiView");
+}
+
 TEST_F(HostLinkTest, ShutdownOptionTogglesAndSaves)
 {
     s.ShutDownwhenUiViewterminates1.Checked = true;

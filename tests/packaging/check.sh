@@ -26,6 +26,9 @@ install-layout)
     expected+=("usr/share/icons/hicolor/${size}x${size}/apps/stormfetch.png")
   done
   [ ! -d "$src/data/manual" ] || expected+=(usr/share/stormfetch/manual/index.html)
+  for helper in "$build"/stormfetch-link*.exe; do
+    [ ! -e "$helper" ] || expected+=("usr/share/stormfetch/$(basename "$helper")")
+  done
   for f in "${expected[@]}"; do
     [ -s "$dest/$f" ] || fail "missing or empty after install: /$f"
   done

@@ -1,0 +1,378 @@
+// The Wine helper against the stand-in automation server, through Wine itself. One
+// throwaway prefix serves the whole binary (creating one takes seconds); the cases
+// run in file order: the first one needs the class still unregistered.
+#include "app/Demo.h"
+#include "core/Clock.h"
+#include "core/Files.h"
+#include "core/ListFile.h"
+#include "app/DemoServer.h"
+#include "core/RadarObj.h"
+#include <algorithm>
+#include "host/CommandLink.h"
+#include "host/WineLink.h"
+#include "support/TempDir.h"
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QThread>
+#include <cstring>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <memory>
+
+#ifndef SF_BUILD_DIR
+#error "the tests need the build folder (SF_BUILD_DIR)"
+#endif
+
+using namespace sf;
+
+namespace {
+
+// Generous bounds: Wine's first start on a busy machine takes tens of seconds.
+constexpr int kPrefixMs = 300000;
+constexpr int kProcessMs = 120000;
+
+const std::string kBuild = SF_BUILD_DIR;
+const std::string kHelper = kBuild + "stormfetch-link64.exe";
+const std::string kStandIn = SF_STANDIN_EXE;
+
+struct TOutcome {
+    int Code = -1;
+    std::string Err, Out;
+};
+
+class WineHelper : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        const char* path = getenv("PATH");
+        s_tools = FindWineTools({kBuild}, path ? path : "");
+        if (s_tools.Loader.empty() || s_tools.Helper != kHelper || kStandIn.empty() || !FileExists(kStandIn)) {
+            s_skip = "wine64 or the mingw-w64 cross-compiled helper and stand-in are missing";
+            return;
+        }
+        s_dir = std::make_unique<test::TTempDir>();
+        s_prefix = s_dir->Path() + "pfx/";
+        std::string error;
+        // The map program's registry entries and files first; Wine keeps them while it sets the prefix up.
+        if (!BuildDemoHost(s_prefix, "LOT_N0R_0.bmp", &error)) {
+            s_failure = "demo host: " + error;
+            return;
+        }
+        // Wine adds drive Z: (the root folder) only to a dosdevices folder it creates itself;
+        // the build folder, with the Windows programs in it, is reached through it.
+        std::error_code ec;
+        std::filesystem::create_directory_symlink("/", s_prefix + "dosdevices/z:", ec);
+        TOutcome boot = Run({"wineboot", "-i"}, kPrefixMs);
+        if (boot.Code != 0) {
+            s_failure = "wineboot failed: " + boot.Err;
+            return;
+        }
+        // The wineserver that wineboot left running cannot carry local servers: end it.
+        StopWineServer();
+    }
+    static void TearDownTestSuite()
+    {
+        if (s_dir)
+            StopWineServer();
+        s_dir.reset();
+    }
+    void SetUp() override
+    {
+        if (!s_skip.empty())
+            GTEST_SKIP() << s_skip;
+        ASSERT_TRUE(s_failure.empty()) << s_failure;
+    }
+    void TearDown() override { StopStandIn(); }
+
+    static QProcessEnvironment Environment()
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("WINEPREFIX", QString::fromStdString(s_prefix));
+        env.insert("WINEDEBUG", "-all");
+        env.remove("DISPLAY");
+        return env;
+    }
+    /// Runs the Wine loader with args and waits for its end (killed at the bound).
+    static TOutcome Run(const QStringList& args, int ms = kProcessMs)
+    {
+        QProcess p;
+        p.setProcessEnvironment(Environment());
+        p.setProgram(QString::fromStdString(s_tools.Loader));
+        p.setArguments(args);
+        p.start();
+        TOutcome o;
+        if (!p.waitForFinished(ms)) {
+            p.kill();
+            p.waitForFinished(5000);
+            o.Err = "still running after " + std::to_string(ms / 1000) + " s";
+            return o;
+        }
+        o.Code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2;
+        o.Err = p.readAllStandardError().toStdString();
+        o.Out = p.readAllStandardOutput().toStdString();
+        return o;
+    }
+    static TOutcome Helper(const QStringList& args)
+    {
+        return Run(QStringList{QString::fromStdString(kHelper)} + args);
+    }
+    static void StopWineServer()
+    {
+        QProcess k;
+        k.setProcessEnvironment(Environment());
+        const std::string server = s_tools.Loader.substr(0, s_tools.Loader.rfind('/') + 1) + "wineserver";
+        k.start(QString::fromStdString(FileExists(server) ? server : std::string("wineserver")), {"-k"});
+        k.waitForFinished(30000);
+    }
+    static std::string LogPath() { return s_prefix + "drive_c/standin-calls.log"; }
+    /// The stand-in's call log, one line per entry.
+    static std::vector<std::string> Calls()
+    {
+        std::vector<std::string> lines;
+        std::string text = ReadText(LogPath());
+        for (size_t start = 0; start < text.size();) {
+            size_t end = text.find("\r\n", start);
+            if (end == std::string::npos)
+                end = text.size();
+            lines.push_back(text.substr(start, end - start));
+            start = end + 2;
+        }
+        return lines;
+    }
+    static bool WaitForCall(const std::string& line, int ms)
+    {
+        QElapsedTimer t;
+        t.start();
+        while (t.elapsed() < ms) {
+            for (const std::string& c : Calls())
+                if (c == line)
+                    return true;
+            QThread::msleep(100);
+        }
+        return false;
+    }
+    /// Registers the stand-in's class and type library (once).
+    static void Register()
+    {
+        if (s_registered)
+            return;
+        TOutcome r = Run({QString::fromStdString(kStandIn), "/RegServer"});
+        ASSERT_EQ(r.Code, 0) << r.Err;
+        s_registered = true;
+    }
+    /// Starts the stand-in and waits until its class and running object are registered;
+    /// the call log starts empty.
+    void StartStandIn()
+    {
+        Register();
+        DeleteFile(LogPath());
+        DeleteFile(s_prefix + "drive_c/standin-close"); // a request no instance took up
+        m_standIn = std::make_unique<QProcess>();
+        m_standIn->setProcessEnvironment(Environment());
+        m_standIn->start(QString::fromStdString(s_tools.Loader), {QString::fromStdString(kStandIn)});
+        ASSERT_TRUE(WaitForCall("ready", kProcessMs)) << "the stand-in did not register";
+        DeleteFile(LogPath());
+    }
+    /// Ends the stand-in: killed, or (graceful) through its closing request, which also
+    /// revokes its class registration. A killed server's registration stays behind in
+    /// Wine, and creating the class then fails with 0x800706BA until another instance
+    /// registers.
+    void StopStandIn(bool graceful = true)
+    {
+        if (!m_standIn)
+            return;
+        if (graceful && m_standIn->state() != QProcess::NotRunning) {
+            CloseStandIn();
+            m_standIn->waitForFinished(kProcessMs);
+        }
+        if (m_standIn->state() != QProcess::NotRunning) {
+            m_standIn->kill();
+            m_standIn->waitForFinished(10000);
+        }
+        m_standIn.reset();
+        DeleteFile(s_prefix + "drive_c/standin-close");
+    }
+    /// Asks the stand-in to raise the closing event and end.
+    void CloseStandIn() { WriteText(s_prefix + "drive_c/standin-close", ""); }
+
+    static std::string ReadText(const std::string& path)
+    {
+        std::string text;
+        ReadFileBytes(path, text);
+        return text;
+    }
+    static void WriteText(const std::string& path, const std::string& text) { SaveFileAtomic(path, text); }
+
+    std::unique_ptr<QProcess> m_standIn;
+    static inline TWineTools s_tools;
+    static inline std::unique_ptr<test::TTempDir> s_dir;
+    static inline std::string s_prefix, s_skip, s_failure;
+    static inline bool s_registered = false;
+};
+
+/// The bits of a double as the stand-in logs them.
+std::string Bits(double value)
+{
+    uint64_t bits = 0;
+    std::memcpy(&bits, &value, sizeof bits);
+    char text[20];
+    std::snprintf(text, sizeof text, "%016llX", static_cast<unsigned long long>(bits));
+    return text;
+}
+
+TEST_F(WineHelper, ConnectFailsCleanlyWhileNothingIsRegistered)
+{
+    if (s_registered)
+        GTEST_SKIP() << "the stand-in is registered already (cases ran out of order)";
+    TOutcome o = Helper({"connect"});
+    EXPECT_EQ(o.Code, 1);
+    EXPECT_NE(o.Err.find("0x80040154 Class not registered"), std::string::npos) << o.Err;
+    EXPECT_EQ(std::count(o.Err.begin(), o.Err.end(), '\n'), 1) << o.Err;
+}
+
+TEST_F(WineHelper, RedrawAttachesOnlyAndReachesThe30thMethodOnce)
+{
+    Register();
+    // Nothing runs: redraw fails and does not start the map program.
+    DeleteFile(LogPath());
+    TOutcome none = Helper({"redraw"});
+    EXPECT_EQ(none.Code, 1);
+    EXPECT_NE(none.Err.find("0x800401E3"), std::string::npos) << none.Err;
+    EXPECT_FALSE(FileExists(LogPath())) << ReadText(LogPath());
+
+    StartStandIn();
+    TOutcome o = Helper({"redraw"});
+    EXPECT_EQ(o.Code, 0) << o.Err;
+    EXPECT_EQ(Calls(), (std::vector<std::string>{"method 30"}));
+}
+
+TEST_F(WineHelper, ZoomMakesItsThreeCallsInOrderWithTheBoundsBitExact)
+{
+    StartStandIn();
+    // As the program passes them: the shortest exact text of each double.
+    const double left = -97.123456789012345, top = 4.9406564584124654e-324, right = -0.0, bottom = 1.7976931348623157e308;
+    TOutcome o = Helper({"zoom", QString::fromStdString(LinkNumber(left)), QString::fromStdString(LinkNumber(top)),
+                         QString::fromStdString(LinkNumber(right)), QString::fromStdString(LinkNumber(bottom))});
+    EXPECT_EQ(o.Code, 0) << o.Err;
+    EXPECT_EQ(Calls(), (std::vector<std::string>{"method 13", "view 18",
+                                                 "method 29 " + Bits(left) + " " + Bits(top) + " " + Bits(right) + " "
+                                                     + Bits(bottom) + " 0 0"}));
+    // A bound that is not a number is refused before any call.
+    DeleteFile(LogPath());
+    EXPECT_EQ(Helper({"zoom", "1", "2", "x3", "4"}).Code, 2);
+    EXPECT_TRUE(Calls().empty());
+}
+
+TEST_F(WineHelper, ConnectAttachesToTheRunningInstanceOrStartsOne)
+{
+    StartStandIn();
+    TOutcome attach = Helper({"connect"});
+    EXPECT_EQ(attach.Code, 0) << attach.Err;
+    EXPECT_TRUE(Calls().empty()); // attached: nothing created
+    StopStandIn();
+
+    // None runs: COM starts the registered server, which creates the object.
+    DeleteFile(LogPath());
+    TOutcome start = Helper({"connect"});
+    EXPECT_EQ(start.Code, 0) << start.Err;
+    EXPECT_TRUE(WaitForCall("create", 10000)) << ReadText(LogPath());
+    // That instance ends on the closing request like any other.
+    CloseStandIn();
+    EXPECT_TRUE(WaitForCall("closed", kProcessMs));
+}
+
+TEST_F(WineHelper, WatchEndsWith0OnTheClosingEventAnd1WhenTheServerDies)
+{
+    StartStandIn();
+    QProcess watch;
+    watch.setProcessEnvironment(Environment());
+    watch.start(QString::fromStdString(s_tools.Loader), {QString::fromStdString(kHelper), "watch"});
+    ASSERT_TRUE(WaitForCall("advise", kProcessMs)) << ReadText(LogPath());
+    CloseStandIn();
+    ASSERT_TRUE(watch.waitForFinished(kProcessMs));
+    EXPECT_EQ(watch.exitCode(), 0) << watch.readAllStandardError().toStdString();
+    EXPECT_TRUE(WaitForCall("event 3 0x00000000", 10000)) << ReadText(LogPath());
+    StopStandIn();
+
+    StartStandIn();
+    QProcess lost;
+    lost.setProcessEnvironment(Environment());
+    lost.start(QString::fromStdString(s_tools.Loader), {QString::fromStdString(kHelper), "watch"});
+    ASSERT_TRUE(WaitForCall("advise", kProcessMs)) << ReadText(LogPath());
+    StopStandIn(false); // killed: no event
+    ASSERT_TRUE(lost.waitForFinished(kProcessMs));
+    EXPECT_EQ(lost.exitCode(), 1);
+    EXPECT_NE(lost.readAllStandardError().toStdString().find("went away"), std::string::npos);
+}
+
+/// The program with a home whose settings point RIDGE at the test server, whose list
+/// holds LOT N0R, and no Link section; returns its standard output.
+std::string RunProgramOnce(const std::string& home, const std::string& prefix, bool redraw)
+{
+    TSystemClock clock;
+    TDemoServer server(clock, DemoRadarSource());
+    std::string error;
+    if (!server.Start(&error))
+        return "test server: " + error;
+    const std::string base = "http://127.0.0.1:" + std::to_string(server.Port()) + "/";
+    ForceDirectories(home + "run/");
+    SaveFileAtomic(home + "stormfetch.ini", "[URL]\r\nRIDGE=" + base + "ridge/RadarImg/\r\nRIDGENAT=" + base
+                                               + "ridge/Conus/RadarImg/\r\nSelectRidge=0\r\n[User]\r\nLogErrors=1\r\n"
+                                                 "NativeFmt=0\r\nWebTimeOut=7\r\nRedraw="
+                                               + (redraw ? "1" : "0") + "\r\n");
+    SaveFileAtomic(home + "TargetDirList.txt", "");
+    DownloadList list;
+    TRadarObj r = TRadarObj::Create(clock);
+    r.SetNames("IL,Chicago,LOT", "Short Range Reflectivity, N0R",
+               TNaming{base + "ridge/RadarImg/", base + "ridge/Conus/RadarImg/", false});
+    list.Add("IL,Chicago,LOT\tShort Range Reflectivity, N0R", std::move(r));
+    SaveFileAtomic(home + kListFileWriteName, ListText(list));
+
+    QProcess p;
+    auto env = QProcessEnvironment::systemEnvironment();
+    env.insert("XDG_RUNTIME_DIR", QString::fromStdString(home + "run/"));
+    env.remove("DISPLAY");
+    env.remove("WAYLAND_DISPLAY");
+    p.setProcessEnvironment(env);
+    p.setProgram(SF_STORMFETCH_BINARY);
+    p.setArguments({"--home", QString::fromStdString(home), "--once", "--headless", "--wineprefix",
+                    QString::fromStdString(prefix)});
+    p.start();
+    // The test server lives in this process: keep serving while the program runs.
+    QElapsedTimer t;
+    t.start();
+    while (!p.waitForFinished(10) && t.elapsed() < kProcessMs)
+        QCoreApplication::processEvents();
+    if (p.state() != QProcess::NotRunning) {
+        p.kill();
+        p.waitForFinished(5000);
+        return "the program did not end";
+    }
+    return "exit " + std::to_string(p.exitCode()) + "\n" + p.readAllStandardOutput().toStdString();
+}
+
+TEST_F(WineHelper, TheProgramRedrawsThroughTheHelperWithoutALinkSection)
+{
+    StartStandIn();
+    const std::string underlay = s_prefix + "drive_c/Peak Systems/QuorServer9/Quor Underlays/LOT_N0R_0.bmp";
+    DeleteFile(underlay);
+    std::string out = RunProgramOnce(s_dir->Path() + "home/", s_prefix, true);
+    EXPECT_EQ(out.rfind("exit 0\n", 0), 0u) << out;
+    EXPECT_TRUE(FileExists(underlay)) << out;
+    std::vector<std::string> calls = Calls();
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), "method 30"), 1) << ReadText(LogPath()) << out;
+    StopStandIn();
+
+    // "Redraw" unchecked: the underlay is written, nothing is asked of the map program.
+    StartStandIn();
+    DeleteFile(underlay);
+    out = RunProgramOnce(s_dir->Path() + "home2/", s_prefix, false);
+    EXPECT_EQ(out.rfind("exit 0\n", 0), 0u) << out;
+    EXPECT_TRUE(FileExists(underlay)) << out;
+    calls = Calls();
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), "method 30"), 0) << ReadText(LogPath());
+}
+
+} // namespace
