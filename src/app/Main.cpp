@@ -87,6 +87,9 @@ bool TMain::Create()
             m_helpFile = m_s.ProgramDir + "Stormfetch2.hlp";
         },
         [&] { run(m_steps.HostDiscovery); },
+        // Must stay ahead of every removal of temporary files: a loop cut short left the
+        // current underlay parked under a temporary name.
+        [&] { run(m_steps.RecoverLoop); },
         [&] { LoadSettings(m_s); },
         [&] {
             m_s.MemReportTime = m_s.Clock.LocalNow();
@@ -128,6 +131,10 @@ void TMain::FirstShow()
         RequestClose();
     }
     AppendLog(m_s, StartLine(m_s.ProgramDir, m_s.IsClient()) + MemoryStatusLong(m_s));
+    // Again once the first show's refresh knows the underlay folder; before the stale
+    // underlays go, so a parked underlay is back under its name and judged by its own age.
+    if (m_steps.RecoverLoop)
+        m_steps.RecoverLoop();
     if (m_s.Removestaleunderlaysatstartup1.Checked && !m_s.UnderlayName.empty()
         && FileExists(m_s.QuorUnderlayPath + m_s.UnderlayName) && m_steps.DeleteStaleImages)
         m_steps.DeleteStaleImages(m_s.QuorUnderlayPath + m_s.UnderlayName);

@@ -17,6 +17,9 @@ class TclsUIV;
 struct TMainSteps {
     std::function<void()> CreateTrayIcon;
     std::function<void()> HostDiscovery;
+    /// Puts back the underlay folder of a loop that was cut short (runs before anything
+    /// at start removes temporary files or stale underlays).
+    std::function<void()> RecoverLoop;
     std::function<void()> LoadSourceLists;     ///< Products.txt, then Radars.txt
     std::function<void()> LoadDownloadList;    ///< DownLoadList.txt when it exists, then the grid
     std::function<void()> LoadTargetList;      ///< TargetDirList.txt when it exists
@@ -93,6 +96,7 @@ public:
 private:
     struct TParts;
     void WireHooks();
+    void WireLoop();
     void SetTrayTip();
     /// Waits up to seconds while the Process timer stays disabled, pumping.
     void WaitForCycle(double seconds);

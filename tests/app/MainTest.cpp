@@ -212,3 +212,21 @@ TEST(MainMisc, ShpTimerRunsItsHook)
     EXPECT_EQ(f.Main->Shared().MinTimer.Interval(), 60000);
     EXPECT_EQ(f.Main->Shared().Timer1.Interval(), 1000);
 }
+
+TEST(MainFirstShow, LoopRecoveryRunsAfterDiscoveryAndBeforeTheStaleUnderlaysGo)
+{
+    TFixture f("[User]\r\nRemoveStale=1\r\n");
+    f.Main->Steps().RecoverLoop = [&] { f.Calls.push_back("recover"); };
+    f.Main->Steps().DeleteStaleImages = [&](const std::string&) { f.Calls.push_back("stale"); };
+    f.Main->Steps().HostDiscovery = [&] {
+        f.Calls.push_back("host");
+        f.Main->Shared().QuorUnderlayPath = f.Home.Path() + "u/";
+        f.Main->Shared().UnderlayName = "LOT_N0R_0.bmp";
+    };
+    f.Home.Write("u/LOT_N0R_0.bmp", "x");
+    f.Main->Create();
+    f.Main->FirstShow();
+    const std::vector<std::string> want = {"tray", "host", "recover", "sources", "list", "targets",
+                                           "images", "connect", "recover", "stale"};
+    EXPECT_EQ(f.Calls, want);
+}

@@ -333,5 +333,24 @@ TEST_F(SchedulerTick, PopupItemNeedsRecordsAndAnEnabledButton)
     EXPECT_EQ(1, Cycles);
 }
 
+TEST_F(SchedulerTick, TickAndForcedDownloadWaitWhileALoopPlays)
+{
+    // A loop sets the fetch-busy flag; a tick or a forced download fired from inside its
+    // pumps must not start a cycle, and the first tick after the loop runs the due record.
+    TRadarObj& r = Record("LOT", Start + 9 * kOneMinute);
+    S.RadarGrid.Row = 1;
+    S.FetchBusy = true;
+    Sched->ProcessTimer();
+    EXPECT_EQ(0, Cycles);
+    EXPECT_TRUE(S.Process.Enabled());
+    Sched->DownloadBtnClick();
+    EXPECT_EQ(0, Cycles);
+    EXPECT_TRUE(S.Process.Enabled());
+    ExpectTime(Start - kOneMinute, r.NextAttempt); // made due, left to the tick
+    S.FetchBusy = false;
+    Sched->ProcessTimer();
+    EXPECT_EQ(1, Cycles);
+}
+
 } // namespace
 } // namespace sf::test
