@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <map>
+#include <memory>
 #include <sstream>
 
 using namespace sf;
@@ -40,39 +41,64 @@ int Count(const std::vector<std::string>& calls, const std::string& what)
     return int(std::count(calls.begin(), calls.end(), what));
 }
 
+/// The demo feed in a fresh program folder on a fake clock that starts at the machine's
+/// time (the series' file times are the machine's).
+class LoopOnTheDemoFeed : public ::testing::Test {
+protected:
+    LoopOnTheDemoFeed() : clock(TSystemClock().UTCNow(), TSystemClock().LocalNow() - TSystemClock().UTCNow()) {}
+    void SetUp() override
+    {
+        std::string error;
+        ASSERT_TRUE(demo.Prepare(&error)) << error;
+    }
+    /// The main object on the feed, wired but not yet created.
+    TMain& Main()
+    {
+        main = std::make_unique<TMain>(clock, dialogs, TMainOptions{home.Path(), demo.WinePrefix(), true});
+        main->Shared().ReadMemory = [] { return TMemoryStatus{40, 1ull << 32, 1ull << 31, 0, 0, 0, 0}; };
+        view = std::make_unique<TConsoleView>(main->Shared().Hub, clock, out);
+        demo.Attach(*main);
+        main->Wire();
+        return *main;
+    }
+    void TearDown() override
+    {
+        if (main) {
+            main->CloseQuery();
+            main->Closing();
+        }
+    }
+
+    test::TTempDir home;
+    TFakeClock clock;
+    test::TScriptedDialogs dialogs;
+    TDemoFeed demo{home.Path(), clock};
+    std::ostringstream out;
+    std::unique_ptr<TMain> main;
+    std::unique_ptr<TConsoleView> view;
+};
+
 } // namespace
 
-TEST(LoopOnTheDemoFeed, PlaysTheSeriesAndLeavesTheFolderByteIdentical)
+TEST_F(LoopOnTheDemoFeed, PlaysTheSeriesAndLeavesTheFolderByteIdentical)
 {
-    test::TTempDir home;
-    TSystemClock sys;
-    TFakeClock clock(sys.UTCNow(), sys.LocalNow() - sys.UTCNow());
-    test::TScriptedDialogs dialogs;
-    TDemoFeed demo(home.Path(), clock);
-    std::string error;
-    ASSERT_TRUE(demo.Prepare(&error)) << error;
-    TMain main(clock, dialogs, TMainOptions{home.Path(), demo.WinePrefix(), true});
-    TShared& s = main.Shared();
-    s.ReadMemory = [] { return TMemoryStatus{40, 1ull << 32, 1ull << 31, 0, 0, 0, 0}; };
-    std::ostringstream out;
-    TConsoleView view(s.Hub, clock, out);
-    demo.Attach(main);
-    main.Wire();
-    ASSERT_TRUE(main.Create());
-    main.FirstShow();
+    TMain& app = Main();
+    TShared& s = app.Shared();
+    ASSERT_TRUE(app.Create());
+    app.FirstShow();
     ASSERT_FALSE(s.QuorUnderlayPath.empty());
     const std::string d = s.QuorUnderlayPath;
 
     // Four demo images five minutes apart: the current underlay and three older ones.
     for (int i = 0; i < 4; ++i) {
-        main.TickOnce();
+        app.TickOnce();
         clock.Step(6 * kOneMinute);
     }
     ASSERT_TRUE(FileExists(d + "LOT_N0R_0.bmp"));
     ASSERT_TRUE(FileExists(d + "LOT_N0R_03.bmp"));
     const auto before = Folder(d);
 
-    auto* link = dynamic_cast<TAcceptLink*>(main.Link());
+    auto* link = dynamic_cast<TAcceptLink*>(app.Link());
     ASSERT_NE(link, nullptr);
     const int redrawsBefore = Count(link->Calls, "redraw");
     ASSERT_TRUE(s.LoopRadar1.Click());
@@ -108,20 +134,10 @@ TEST(LoopOnTheDemoFeed, PlaysTheSeriesAndLeavesTheFolderByteIdentical)
     EXPECT_FALSE(FileExists(d + "LOT_N0R_01.bmp"));
     EXPECT_FALSE(FileExists(d + "LOT_N0R_01.sat"));
     EXPECT_TRUE(FileExists(d + "MKX_N0R_0.bmp"));
-
-    main.CloseQuery();
-    main.Closing();
 }
 
-TEST(LoopOnTheDemoFeed, AStartAfterALoopWasKilledPutsTheFolderBack)
+TEST_F(LoopOnTheDemoFeed, AStartAfterALoopWasKilledPutsTheFolderBack)
 {
-    test::TTempDir home;
-    TSystemClock sys;
-    TFakeClock clock(sys.UTCNow(), sys.LocalNow() - sys.UTCNow());
-    test::TScriptedDialogs dialogs;
-    TDemoFeed demo(home.Path(), clock);
-    std::string error;
-    ASSERT_TRUE(demo.Prepare(&error)) << error;
     const std::string d = ResolvePath(demo.WinePrefix() + "drive_c/Peak Systems/QuorServer9/Quor Underlays/");
     ASSERT_FALSE(d.empty());
     // The folder as a loop killed while showing the first member leaves it.
@@ -130,11 +146,7 @@ TEST(LoopOnTheDemoFeed, AStartAfterALoopWasKilledPutsTheFolderBack)
     WriteLineFile(d + "LOT_N0R_0.Sat", "bounds");
     SaveFileAtomic(d + ".stormfetch-loop", "underlay=LOT_N0R_0.bmp\nparked=lot_n0r_0.tmp\nshown=LOT_N0R_01.bmp\n");
 
-    TMain main(clock, dialogs, TMainOptions{home.Path(), demo.WinePrefix(), true});
-    main.Shared().ReadMemory = [] { return TMemoryStatus{}; };
-    demo.Attach(main);
-    main.Wire();
-    ASSERT_TRUE(main.Create());
+    ASSERT_TRUE(Main().Create());
     std::string bytes;
     ASSERT_TRUE(ReadFileBytes(d + "LOT_N0R_0.bmp", bytes));
     EXPECT_EQ(bytes, "current\r\n");
@@ -142,6 +154,4 @@ TEST(LoopOnTheDemoFeed, AStartAfterALoopWasKilledPutsTheFolderBack)
     EXPECT_EQ(bytes, "older\r\n");
     EXPECT_FALSE(FileExists(d + "lot_n0r_0.tmp"));
     EXPECT_FALSE(FileExists(d + ".stormfetch-loop"));
-    main.CloseQuery();
-    main.Closing();
 }

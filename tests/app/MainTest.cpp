@@ -226,7 +226,7 @@ TEST(MainFirstShow, LoopRecoveryRunsAfterDiscoveryAndBeforeTheStaleUnderlaysGo)
     f.Home.Write("u/LOT_N0R_0.bmp", "x");
     f.Main->Create();
     f.Main->FirstShow();
-    const std::vector<std::string> want = {"tray", "host", "recover", "sources", "list", "targets",
+    const std::vector<std::string> want = {"tray", "host", "recover", "sources:mode0", "list", "targets",
                                            "images", "connect", "recover", "stale"};
     EXPECT_EQ(f.Calls, want);
 }
