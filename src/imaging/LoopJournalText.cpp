@@ -2,15 +2,19 @@
 // file names, so a damaged record can never name a file outside its folder.
 #include "core/Text.h"
 #include "imaging/LoopJournal.h"
+#include <algorithm>
 
 namespace sf {
 
 namespace {
 
-/// A name from the record must be a plain file name inside the folder.
+/// A name from the record must be a plain file name inside the folder, without control
+/// characters (a CR or NUL would not survive the next write or the file system).
 bool PlainName(const std::string& name)
 {
-    return !name.empty() && name.find_first_of(std::string("/\0", 2)) == std::string::npos && name != "." && name != "..";
+    if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos)
+        return false;
+    return std::none_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; });
 }
 
 } // namespace

@@ -469,6 +469,8 @@ TEST(LoopJournalText, RoundTripAndRejections)
     EXPECT_FALSE(ParseLoopJournal("underlay=a.bmp\nparked=A.BMP\n", back));
     EXPECT_FALSE(ParseLoopJournal("underlay=a.bmp\nparked=a.tmp\nshown=a.tmp\n", back));
     EXPECT_FALSE(ParseLoopJournal("underlay=d/a.bmp\nparked=a.tmp\n", back));
+    // A control character in a name would not read back the same after the next write.
+    EXPECT_FALSE(ParseLoopJournal("underlay=a.bmp\nparked=a.tmp\r\r\n", back));
 }
 
 } // namespace
