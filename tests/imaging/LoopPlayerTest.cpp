@@ -422,6 +422,19 @@ TEST_F(LoopTest, ALoopKilledAtAnyStepIsUndoneExactly)
     EXPECT_GE(restored, 6);
 }
 
+TEST_F(LoopTest, ANewLoopFirstUndoesOneCutShort)
+{
+    Series();
+    const TFolder before = Snapshot();
+    // Killed while the oldest member was on show.
+    std::filesystem::rename(D() + "LOT_N0R_0.bmp", D() + "lot_n0r_0.tmp");
+    std::filesystem::rename(D() + "LOT_N0R_03.bmp", D() + "LOT_N0R_0.bmp");
+    WriteLoopJournal(D(), {"LOT_N0R_0.bmp", "lot_n0r_0.tmp", "LOT_N0R_03.bmp"});
+    EXPECT_EQ(Player.LoopImages(D() + "LOT_N0R_0.bmp"), 4);
+    EXPECT_EQ(Redraws, (std::vector<std::string>{"LOT_N0R_03.bmp", "LOT_N0R_02.bmp", "LOT_N0R_01.bmp", "LOT_N0R_0.bmp"}));
+    EXPECT_EQ(Snapshot(), before);
+}
+
 TEST_F(LoopTest, RecoveryUndoesRenamesCutHalfWayAndKeepsDifferentImages)
 {
     Series();
