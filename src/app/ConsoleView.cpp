@@ -143,6 +143,12 @@ std::optional<std::string> THeadlessDialogs::ChooseFile(const std::string&, cons
     return std::nullopt;
 }
 
+std::optional<std::string> THeadlessDialogs::OpenPicture(const std::string&, const std::string&, const std::string&,
+                                                         const std::string&)
+{
+    return std::nullopt;
+}
+
 void THeadlessDialogs::ShellOpen(const std::string& target)
 {
     m_err << "stormfetch: open " << target << std::endl;

@@ -68,6 +68,8 @@ public:
     bool AskYesNo(const std::string& text) override;
     std::optional<std::string> BrowseFolder(const std::string& title, const std::string& root) override;
     std::optional<std::string> ChooseFile(const std::string& title, const std::string& initialDir) override;
+    std::optional<std::string> OpenPicture(const std::string& title, const std::string& initialDir,
+                                           const std::string& filter, const std::string& defaultExt) override;
     void ShellOpen(const std::string& target) override;
     void Beep() override;
 

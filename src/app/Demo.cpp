@@ -44,6 +44,9 @@ bool BuildDemoHost(const std::string& prefix, const std::string& underlayName, s
     TFakePrefixOptions host;
     host.Underlay = underlayName;
     host.CreateUnderlay = false; // the first conversion writes it
+    // The map's name in capitals: the tray's loop and zoom items look for "QUORSERVE" in
+    // exact case, so a mixed-case map name would keep them disabled.
+    host.LastMap = "C:\\UIView32\\MAPS\\!!QUORSERVER9.MAP";
     return WriteFakePrefix(prefix, host, error);
 }
 

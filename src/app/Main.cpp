@@ -91,6 +91,9 @@ bool TMain::Create()
             m_helpFile = m_s.ProgramDir + "Stormfetch2.hlp";
         },
         [&] { run(m_steps.HostDiscovery); },
+        // Must stay ahead of every removal of temporary files: a loop cut short left the
+        // current underlay parked under a temporary name.
+        [&] { run(m_steps.RecoverLoop); },
         [&] {
             std::string error;
             if (!LoadSettings(m_s, &error))
@@ -157,8 +160,11 @@ void TMain::FirstShow()
     AppendLog(m_s, StartLine(m_s.ProgramDir, m_s.IsClient()) + MemoryStatusLong(m_s));
     if (m_parts && m_parts->LogPruner)
         m_parts->LogPruner->Tick();
-    // Recovery of work an interrupted run left half done belongs here, before the
-    // temporary files and the stale underlays are removed.
+    // Recovery of work an interrupted run left half done comes first (once the first
+    // show's refresh knows the underlay folder), then the temporary files and the stale
+    // underlays go, so a parked underlay is back under its name and judged by its own age.
+    if (m_steps.RecoverLoop)
+        m_steps.RecoverLoop();
     if (m_steps.RemoveStaleTempFiles)
         m_steps.RemoveStaleTempFiles();
     if (m_s.Removestaleunderlaysatstartup1.Checked && !m_s.UnderlayName.empty()

@@ -18,6 +18,9 @@ class TclsUIV;
 struct TMainSteps {
     std::function<void()> CreateTrayIcon;
     std::function<void()> HostDiscovery;
+    /// Puts back the underlay folder of a loop that was cut short (runs before anything
+    /// at start removes temporary files or stale underlays).
+    std::function<void()> RecoverLoop;
     std::function<void()> LoadSourceLists;     ///< Products.txt, then Radars.txt
     std::function<void()> LoadDownloadList;    ///< DownLoadList.txt when it exists, then the grid
     std::function<void()> LoadTargetList;      ///< TargetDirList.txt when it exists
@@ -104,6 +107,7 @@ private:
     void WireHooks();
     /// Points the controls' clicks at their handlers (views and commands call Click()).
     void WireClicks();
+    void WireLoop();
     void SetTrayTip();
     /// A failed creation step: error box, status bar and error log name the file and the reason.
     void ReportCreateFailure(const std::string& what);

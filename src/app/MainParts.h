@@ -9,6 +9,7 @@
 #include "host/HostLink.h"
 #include "host/UiViewClient.h"
 #include "imaging/Convert.h"
+#include "imaging/LoopPlayer.h"
 #include "net/Fetch.h"
 #include "warnings/ShpDownload.h"
 #include <memory>
@@ -24,6 +25,7 @@ struct TMain::TParts {
     std::unique_ptr<TScheduler> Scheduler;
     std::unique_ptr<TShpDownload> ShpRun;
     std::unique_ptr<TLogPruner> LogPruner;  ///< the daily error logs kept KeepLogDays days
+    std::unique_ptr<TLoopPlayer> Loop;      ///< Timer1, loop playback, zoom and the delete commands
 };
 
 } // namespace sf

@@ -4,12 +4,14 @@
 #include "app/MainParts.h"
 #include "core/Grid.h"
 #include "core/ListFile.h"
+#include "core/Log.h"
 #include "core/RadarObj.h"
 #include "core/SourceLists.h"
 #include "core/StaleTemp.h"
 #include "host/HostDiscovery.h"
 #include "host/TargetDirs.h"
 #include "imaging/Accumulate.h"
+#include "imaging/LoopJournal.h"
 #include "net/Listing.h"
 #include <stdexcept>
 
@@ -106,6 +108,7 @@ void TMain::Wire()
             minute();
             m_parts->LogPruner->Tick();
         };
+    WireLoop();
 
     p.ShpRun = std::make_unique<TShpDownload>(m_s, *p.Web);
     ShpTimerHook = [this] { m_parts->ShpRun->ShpTimer(); };
@@ -114,6 +117,30 @@ void TMain::Wire()
             ShpTimerHook();
     };
     WireClicks();
+}
+
+void TMain::WireLoop()
+{
+    TParts& p = *m_parts;
+    p.Loop = std::make_unique<TLoopPlayer>(m_s, [this](double left, double top, double right, double bottom) {
+        return m_parts->HostLink->Zoom(left, top, right, bottom);
+    });
+    TLoopPlayer& loop = *p.Loop;
+    m_s.LoopRadar1.OnClick = [&loop] { loop.LoopRadar1Click(); };
+    m_s.RadarZoom1.OnClick = [&loop] { loop.RadarZoom1Click(); };
+    m_s.Deletestaleimages1.OnClick = [&loop] { loop.Deletestaleimages1Click(); };
+    m_s.Deleteselectedunderlayimages1.OnClick = [&loop] { loop.Deleteselectedunderlayimages1Click(); };
+    m_s.Hooks.TrayMenuPopup = [&loop] { loop.TrayMenuPopup(); };
+    m_steps.RecoverLoop = [this] {
+        if (m_s.QuorUnderlayPath.empty())
+            return;
+        const TLoopRecovery r = RecoverLoop(m_s.QuorUnderlayPath);
+        if (r == TLoopRecovery::Restored)
+            AppendLog(m_s, "Underlay images of an interrupted loop restored in " + m_s.QuorUnderlayPath);
+        else if (r == TLoopRecovery::Unresolved)
+            AppendLog(m_s, "Interrupted loop could not be undone in " + m_s.QuorUnderlayPath + ", see " +
+                               kLoopJournalName);
+    };
 }
 
 void TMain::UseLink(std::unique_ptr<TclsUIV> link)

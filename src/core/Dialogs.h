@@ -17,6 +17,15 @@ public:
     virtual std::optional<std::string> BrowseFolder(const std::string& title, const std::string& root) = 0;
     /// File chooser; empty optional when cancelled.
     virtual std::optional<std::string> ChooseFile(const std::string& title, const std::string& initialDir) = 0;
+    /// Picture chooser with a filter ("Name|*.a;*.b|...") and a default extension; empty
+    /// optional when cancelled. A dialog without its own picture chooser uses ChooseFile.
+    virtual std::optional<std::string> OpenPicture(const std::string& title, const std::string& initialDir,
+                                                   const std::string& filter, const std::string& defaultExt)
+    {
+        (void)filter;
+        (void)defaultExt;
+        return ChooseFile(title, initialDir);
+    }
     /// Opens a URL or file with the desktop's default program.
     virtual void ShellOpen(const std::string& target) = 0;
     /// The default beep.

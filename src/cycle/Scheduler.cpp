@@ -100,6 +100,10 @@ void TScheduler::MemoryWatch()
 
 void TScheduler::ProcessTimer()
 {
+    // A loop playing (or another fetch running) holds the flag; this tick gives way and
+    // the next one, ten seconds on, finds the folder and the client free again.
+    if (m_s.FetchBusy)
+        return;
     bool suspended = false;
     MapChecks(suspended);
     if (suspended)
@@ -220,7 +224,8 @@ void TScheduler::DownloadBtnClick()
     if (row >= 1 && row - 1 < m_s.List.Count())
         m_s.List[row - 1].NextAttempt = m_s.Clock.UTCNow() - kOneMinute;
     Pump();
-    if (m_s.Process.Enabled()) {
+    // While a loop plays the record stays due and the first tick after the loop fetches it.
+    if (m_s.Process.Enabled() && !m_s.FetchBusy) {
         m_s.Process.SetEnabled(false);
         try {
             if (m_runCycle)

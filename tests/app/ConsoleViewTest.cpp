@@ -49,6 +49,7 @@ TEST(HeadlessDialogs, NoPersonAnswers)
     EXPECT_FALSE(d.AskYesNo("Delete?"));
     EXPECT_FALSE(d.BrowseFolder("t", "/").has_value());
     EXPECT_FALSE(d.ChooseFile("t", "/").has_value());
+    EXPECT_FALSE(d.OpenPicture("t", "/", "Bitmaps (*.bmp)|*.bmp", "bmp").has_value());
     d.Beep();
     EXPECT_EQ(out.str(), "");                   // no BEL into a file or a pipe
     std::ostringstream tout, terr;

@@ -99,7 +99,7 @@ TEST(DemoHost, PrefixHoldsTheHostFiles)
     ASSERT_TRUE(BuildDemoHost(dir.Path(), "LOT_N0R_0.bmp", &error)) << error;
     ASSERT_TRUE(BuildDemoHost(dir.Path(), "LOT_N0R_0.bmp", &error)) << error;  // a second start rewrites
     EXPECT_NE(dir.Read("user.reg").find("\"Program Folder\"=\"C:\\\\UIView32\\\\\""), std::string::npos);
-    EXPECT_NE(dir.Read("drive_c/UIView32/UiView32.ini").find("LAST_MAP=C:\\UIView32\\MAPS\\!!QuorServer9.map"),
+    EXPECT_NE(dir.Read("drive_c/UIView32/UiView32.ini").find("LAST_MAP=C:\\UIView32\\MAPS\\!!QUORSERVER9.MAP"),
               std::string::npos);
     EXPECT_TRUE(DirectoryExists(dir.Path() + "dosdevices/c:/Peak Systems/QuorServer9/Quor Underlays/"));
     EXPECT_EQ(WinePathToLinux(dir.Path(), "C:\\Peak Systems\\QuorServer9\\Quor Underlays\\"),

@@ -244,6 +244,8 @@ TEST(MainLogPruning, OldLogsGoAtFirstShowAndAfterMidnight)
     EXPECT_FALSE(FileExists(f.Home.Path() + "R20261204ErrorLog.txt"));
     EXPECT_TRUE(FileExists(f.Home.Path() + "R20261207ErrorLog.txt"));
     f.Main->Closing();
+}
+
 // --- the files the user keeps ----------------------------------------------------------------
 
 namespace {
@@ -319,12 +321,32 @@ TEST(MainFirstShow, StaleTempFilesGoBeforeTheStaleUnderlays)
         f.Main->Shared().UnderlayName = "LOT_N0R_0.bmp";
     };
     f.Home.Write("u/LOT_N0R_0.bmp", "x");
+    f.Main->Steps().RecoverLoop = [&] { f.Calls.push_back("recover"); };
     f.Main->Steps().RemoveStaleTempFiles = [&] { f.Calls.push_back("temps"); };
     f.Main->Steps().DeleteStaleImages = [&](const std::string&) { f.Calls.push_back("stale"); };
     f.Main->Create();
     f.Calls.clear();
     f.Main->FirstShow();
-    EXPECT_EQ(f.Calls, (std::vector<std::string>{"temps", "stale"}));
+    // An interrupted loop is undone before any temporary file or stale underlay goes.
+    EXPECT_EQ(f.Calls, (std::vector<std::string>{"recover", "temps", "stale"}));
     f.Main->FirstShow();
-    EXPECT_EQ(f.Calls.size(), 2u); // only at the first show
+    EXPECT_EQ(f.Calls.size(), 3u); // only at the first show
+}
+
+TEST(MainFirstShow, LoopRecoveryRunsAfterDiscoveryAndBeforeTheStaleUnderlaysGo)
+{
+    TFixture f("[User]\r\nRemoveStale=1\r\n");
+    f.Main->Steps().RecoverLoop = [&] { f.Calls.push_back("recover"); };
+    f.Main->Steps().DeleteStaleImages = [&](const std::string&) { f.Calls.push_back("stale"); };
+    f.Main->Steps().HostDiscovery = [&] {
+        f.Calls.push_back("host");
+        f.Main->Shared().QuorUnderlayPath = f.Home.Path() + "u/";
+        f.Main->Shared().UnderlayName = "LOT_N0R_0.bmp";
+    };
+    f.Home.Write("u/LOT_N0R_0.bmp", "x");
+    f.Main->Create();
+    f.Main->FirstShow();
+    const std::vector<std::string> want = {"tray", "host", "recover", "sources:mode0", "list", "targets",
+                                           "images", "connect", "recover", "stale"};
+    EXPECT_EQ(f.Calls, want);
 }

@@ -3,6 +3,7 @@
 #include "CycleFixture.h"
 #include "core/Log.h"
 #include "cycle/Scheduler.h"
+#include "imaging/LoopPlayer.h"
 
 namespace sf::test {
 namespace {
@@ -379,6 +380,55 @@ TEST_F(SchedulerTick, PopupItemNeedsRecordsAndAnEnabledButton)
     EXPECT_EQ(0, Cycles);
     S.DownloadBtn.Enabled = true;
     Sched->Downloadcurrentrecord1Click();
+    EXPECT_EQ(1, Cycles);
+}
+
+TEST_F(SchedulerTick, TickAndForcedDownloadWaitWhileALoopPlays)
+{
+    // A loop sets the fetch-busy flag; a tick or a forced download fired from inside its
+    // pumps must not start a cycle, and the first tick after the loop runs the due record.
+    TRadarObj& r = Record("LOT", Start + 9 * kOneMinute);
+    S.RadarGrid.Row = 1;
+    S.FetchBusy = true;
+    Sched->ProcessTimer();
+    EXPECT_EQ(0, Cycles);
+    EXPECT_TRUE(S.Process.Enabled());
+    Sched->DownloadBtnClick();
+    EXPECT_EQ(0, Cycles);
+    EXPECT_TRUE(S.Process.Enabled());
+    ExpectTime(Start - kOneMinute, r.NextAttempt); // made due, left to the tick
+    S.FetchBusy = false;
+    Sched->ProcessTimer();
+    EXPECT_EQ(1, Cycles);
+}
+
+TEST_F(SchedulerTick, TicksFiredInsideAPlayingLoopStartNoCycle)
+{
+    // The real loop: a scheduler tick and a forced download arrive in its pumps (here at
+    // each redraw) while a record is due; neither starts a cycle until the loop is over.
+    TRadarObj& r = Record("LOT", Start - kOneMinute);
+    r.Accumulate = true;
+    S.RadarGrid.Row = 1;
+    S.UnderlayName = "LOT_N0R_0.bmp";
+    const std::string d = S.QuorUnderlayPath;
+    for (const char* n : {"LOT_N0R_0", "LOT_N0R_01", "LOT_N0R_02"}) {
+        std::ofstream(d + n + ".bmp") << n;
+        std::ofstream(d + n + ".sat") << "bounds";
+    }
+    int redraws = 0;
+    S.Hooks.RedrawMap = [&] {
+        ++redraws;
+        Sched->ProcessTimer();
+        Sched->DownloadBtnClick();
+    };
+    TLoopPlayer loop(S, nullptr);
+    loop.LoopRadar1Click();
+    loop.Timer1Timer();
+    EXPECT_EQ(3, redraws);
+    EXPECT_EQ(0, Cycles);
+    EXPECT_TRUE(S.Process.Enabled());
+    EXPECT_FALSE(S.FetchBusy);
+    Sched->ProcessTimer();
     EXPECT_EQ(1, Cycles);
 }
 

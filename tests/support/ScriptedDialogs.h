@@ -30,6 +30,12 @@ public:
         Calls.push_back("choose: " + title + " @ " + dir);
         return Take(Files);
     }
+    std::optional<std::string> OpenPicture(const std::string& title, const std::string& dir, const std::string& filter,
+                                           const std::string& defaultExt) override
+    {
+        Calls.push_back("picture: " + title + " @ " + dir + " [" + filter + "] ." + defaultExt);
+        return Take(Files);
+    }
     void ShellOpen(const std::string& target) override { Calls.push_back("open: " + target); Opened.push_back(target); }
     void Beep() override { Calls.push_back("beep"); ++Beeps; }
 
