@@ -23,6 +23,7 @@ struct TCommandLine {
     int RunForSeconds = 0;   ///< 0: run until closed
     std::string Home;        ///< program folder, ending in "/" (empty: the executable's folder)
     std::string WinePrefix;  ///< where the host programs are found (empty: $WINEPREFIX, else ~/.wine)
+    std::string Layout;      ///< --layout with --demo: "ridge" or "iem" (empty: ridge)
 };
 
 /// The parse of the arguments after the program name; Error is empty on success.

@@ -100,6 +100,8 @@ TDemoAnswer DemoAnswer(const std::string& target, TDateTime utc, const TDemoRada
         query = path.substr(q + 1);
         path = path.substr(0, q);
     }
+    if (TDemoAnswer iem = DemoIemAnswer(path, utc, src); iem.Code == 200)
+        return iem;
     const std::string site = "/ridge/RadarImg/", legend = "/ridge/Legend/", nat = "/ridge/Conus/RadarImg/";
     const std::string shapes = kDemoShapePath;
     const TDateTime now = DemoImageTime(utc);
@@ -208,6 +210,11 @@ std::string TDemoServer::RidgeBase() const
 std::string TDemoServer::RidgeNatBase() const
 {
     return "http://127.0.0.1:" + std::to_string(m_port) + "/ridge/Conus/RadarImg/";
+}
+
+std::string TDemoServer::IemBase() const
+{
+    return "http://127.0.0.1:" + std::to_string(m_port) + "/";
 }
 
 std::string TDemoServer::ShapefileBase() const

@@ -127,7 +127,8 @@ void TMain::FirstShow()
         m_hostMissing = true;
         RequestClose();
     }
-    AppendLog(m_s, StartLine(m_s.ProgramDir, m_s.IsClient()) + MemoryStatusLong(m_s));
+    AppendLog(m_s, StartLine(m_s.ProgramDir, m_s.IsClient()) + LayoutStartNote(m_s.Layout, m_s.IemBase)
+                       + MemoryStatusLong(m_s));
     if (m_s.Removestaleunderlaysatstartup1.Checked && !m_s.UnderlayName.empty()
         && FileExists(m_s.QuorUnderlayPath + m_s.UnderlayName) && m_steps.DeleteStaleImages)
         m_steps.DeleteStaleImages(m_s.QuorUnderlayPath + m_s.UnderlayName);
