@@ -2,6 +2,7 @@
 #include "core/Files.h"
 #include "core/Text.h"
 #include "imaging/PngReader.h"
+#include <algorithm>
 #include <memory>
 #include <unordered_map>
 #include <vector>
@@ -77,8 +78,12 @@ bool LoadPngSiteImage(const std::string& path, TGifImage& out, std::string& erro
             dest[x] = halftone->Map(c.R, c.G, c.B);
         }
     }
-    if (table.empty())
-        table.push_back(TRgb{255, 255, 255});
+    // The caption is black on white. A GIF site image has both (its transparent "no echo"
+    // is black); a PNG whose clear parts became white may lack black, and the caption
+    // would then take the nearest radar colour. Add them while there is room.
+    for (const TRgb needed : {TRgb{255, 255, 255}, TRgb{0, 0, 0}})
+        if (table.size() < 256 && std::find(table.begin(), table.end(), needed) == table.end())
+            table.push_back(needed);
     out.ScreenWidth = width;
     out.ScreenHeight = height;
     out.GlobalMap = std::move(table);

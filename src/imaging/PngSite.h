@@ -9,7 +9,8 @@ namespace sf {
 
 /// Decodes a PNG into one frame at (0,0): transparent parts composited onto white; up to
 /// 256 distinct colours kept exactly (in order of first appearance), more mapped to the
-/// halftone palette. No transparent index. False with error on failure.
+/// halftone palette; white and black are added when missing and there is room (for the
+/// caption). No transparent index. False with error on failure.
 bool LoadPngSiteImage(const std::string& path, TGifImage& out, std::string& error);
 /// The raw site image at path: a PNG when the name ends in ".png" (any case), else a GIF.
 bool LoadSiteImage(const std::string& path, TGifImage& out, std::string& error);

