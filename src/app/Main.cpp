@@ -4,6 +4,7 @@
 #include "core/Log.h"
 #include "core/Pump.h"
 #include "core/Settings.h"
+#include "core/Text.h"
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <exception>
@@ -127,8 +128,10 @@ void TMain::FirstShow()
         m_hostMissing = true;
         RequestClose();
     }
-    AppendLog(m_s, StartLine(m_s.ProgramDir, m_s.IsClient()) + LayoutStartNote(m_s.Layout, m_s.IemBase)
-                       + MemoryStatusLong(m_s));
+    AppendLog(m_s, StartLine(m_s.ProgramDir, m_s.IsClient()) + MemoryStatusLong(m_s));
+    // A line of its own: the start line is folded into a new log file's first line.
+    if (const std::string note = LayoutStartNote(m_s.Layout, m_s.IemBase); !note.empty())
+        AppendLog(m_s, Trim(note));
     if (m_s.Removestaleunderlaysatstartup1.Checked && !m_s.UnderlayName.empty()
         && FileExists(m_s.QuorUnderlayPath + m_s.UnderlayName) && m_steps.DeleteStaleImages)
         m_steps.DeleteStaleImages(m_s.QuorUnderlayPath + m_s.UnderlayName);

@@ -51,7 +51,7 @@ std::string IemMetaFileName(const std::string& remoteName);
 /// Status of a record whose product the iem layout does not offer.
 std::string IemNoProductStatus(const std::string& code);
 
-/// What the start line adds for a layout: nothing for the default one, otherwise
+/// What the start adds to the log for a layout: nothing for the default one, otherwise
 /// " Source layout iem at <base>." so the log shows where the radar comes from.
 std::string LayoutStartNote(TLayout layout, const std::string& iemBase);
 

@@ -212,3 +212,17 @@ TEST(MainMisc, ShpTimerRunsItsHook)
     EXPECT_EQ(f.Main->Shared().MinTimer.Interval(), 60000);
     EXPECT_EQ(f.Main->Shared().Timer1.Interval(), 1000);
 }
+
+TEST(MainFirstShow, IemLayoutIsNamedInTheLogEvenInANewLogFile)
+{
+    TFixture f("[User]\r\nLogErrors=1\r\n[URL]\r\nLayout=iem\r\nIEM=https://mirror.example/\r\n");
+    DeleteFile(f.Home.Path() + "R20261207ErrorLog.txt"); // a new file's first line swallows the start line
+    f.Main->Create();
+    f.Main->FirstShow();
+    EXPECT_NE(f.Log().find("Source layout iem at https://mirror.example/."), std::string::npos) << f.Log();
+
+    TFixture ridge;
+    ridge.Main->Create();
+    ridge.Main->FirstShow();
+    EXPECT_EQ(ridge.Log().find("Source layout"), std::string::npos);
+}
