@@ -10,17 +10,6 @@ namespace sf {
 
 namespace {
 
-TDemoAnswer Answer(const std::string& type, std::string body)
-{
-    TDemoAnswer a;
-    if (body.empty())
-        return a;
-    a.Code = 200;
-    a.ContentType = type;
-    a.Body = std::move(body);
-    return a;
-}
-
 bool OfferedSiteProduct(const std::string& product)
 {
     for (const std::string& line : IemProducts())
@@ -73,13 +62,13 @@ TDemoAnswer DemoIemAnswer(const std::string& path, TDateTime utc, const TDemoRad
     if (!composite && (site.size() != 3 || !SyntheticSiteLocation(site).Known))
         return {};
     if (ext == ".json")
-        return Answer("application/json", DemoIemMeta(now, UpperCase(product), site));
+        return DemoFound("application/json", DemoIemMeta(now, UpperCase(product), site));
     if (ext == ".wld")
-        return Answer("text/plain", composite ? SyntheticMosaicWorldFile() : SyntheticSiteWorldFile(site));
+        return DemoFound("text/plain", composite ? SyntheticMosaicWorldFile() : SyntheticSiteWorldFile(site));
     if (ext == ".png") {
         if (composite)
-            return Answer("image/png", src.CompositePng ? src.CompositePng(now) : std::string());
-        return Answer("image/png", src.SitePng ? src.SitePng(site, product, now) : std::string());
+            return DemoFound("image/png", src.CompositePng ? src.CompositePng(now) : std::string());
+        return DemoFound("image/png", src.SitePng ? src.SitePng(site, product, now) : std::string());
     }
     return {};
 }

@@ -40,6 +40,8 @@ struct TDemoAnswer {
     std::string Body;
 };
 
+/// A 200 answer carrying body, or the 404 answer when body is empty (no such file).
+TDemoAnswer DemoFound(const std::string& type, std::string body);
 /// A new image appears every 5 minutes: the start of the 5-minute slot holding utc.
 TDateTime DemoImageTime(TDateTime utc);
 /// "<prefix>_yyyymmdd_hhnn<suffix>" for an image time (UTC).
