@@ -108,6 +108,7 @@ int RunStormfetch(int argc, char** argv)
     if (opt.Demo) {
         demo = std::make_unique<TDemoFeed>(programDir, clock);
         demo->SettingsName = SettingsFileName(QCoreApplication::applicationFilePath().toStdString());
+        (void)ParseLayout(opt.Layout, demo->Layout);
         std::string error;
         if (!demo->Prepare(&error)) {
             std::cerr << "stormfetch: the demo feed cannot start: " << error << std::endl;

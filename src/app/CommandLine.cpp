@@ -122,6 +122,12 @@ TParseResult ParseCommandLine(const std::vector<std::string>& args)
             std::string dir;
             if (!takeValue(dir)) return r;
             o.WinePrefix = AsFolder(dir);
+        } else if (name == "--layout") {
+            if (!takeValue(o.Layout)) return r;
+            if (o.Layout != "ridge" && o.Layout != "iem") {
+                r.Error = "option --layout needs ridge or iem, not \"" + o.Layout + "\"";
+                return r;
+            }
         } else if (name == "--run-for") {
             std::string secs;
             if (!takeValue(secs)) return r;
@@ -168,6 +174,11 @@ TParseResult ParseCommandLine(const std::vector<std::string>& args)
             return r;
         }
     }
+    if (!o.Layout.empty() && !o.Demo) {
+        // A station's layout is its Layout setting; the option only picks the demo feed's.
+        r.Error = "--layout is for --demo; set Layout in the URL section of the settings file instead";
+        return r;
+    }
     if (o.Once && o.RunForSeconds > 0) {
         r.Error = "--once and --run-for cannot be combined";
         return r;
@@ -189,7 +200,7 @@ TParseResult ParseCommandLine(const std::vector<std::string>& args)
 std::string UsageText()
 {
     return "Usage: stormfetch [--headless] [--home DIR] [--wineprefix DIR] [--once] [--run-for SECONDS]\n"
-           "                  [--demo] [--verbose | --quiet] [--version] [--help]\n"
+           "                  [--demo [--layout ridge|iem]] [--verbose | --quiet] [--version] [--help]\n"
            "       stormfetch [--home DIR] COMMAND\n"
            "Keeps the map of a UI-View32 station supplied with current radar underlays.\n"
            "\n"
@@ -199,6 +210,7 @@ std::string UsageText()
            "  --once             start, run one scheduler tick, close (exit 0; 3 without a map server)\n"
            "  --run-for SECONDS  run, then close normally after SECONDS\n"
            "  --demo             run against a built-in radar feed and a built-in map host, in demo/ of the program folder\n"
+           "  --layout NAME      with --demo: the source layout the feed is read in, ridge (default) or iem\n"
            "  --version          print the version\n"
            "  --verbose          also print the connection states of every transfer\n"
            "  --quiet            print only errors and summaries\n"

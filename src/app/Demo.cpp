@@ -72,6 +72,8 @@ bool TDemoFeed::Prepare(std::string* error)
     ini.Ini().WriteString("URL", "RIDGE", m_server->RidgeBase());
     ini.Ini().WriteString("URL", "RIDGENAT", m_server->RidgeNatBase());
     ini.Ini().WriteInteger("URL", "SelectRidge", 0);
+    ini.Ini().WriteString("URL", "Layout", LayoutName(Layout));
+    ini.Ini().WriteString("URL", "IEM", m_server->IemBase());
     ini.Ini().WriteString("Shp", "URL", m_server->ShapefileBase());
     if (fresh) {
         ini.Ini().WriteBool("Shp", "Severe", true);
@@ -88,7 +90,7 @@ bool TDemoFeed::Prepare(std::string* error)
 
     if (!FileExists(m_programDir + kListFileReadName)) {
         DownloadList list;
-        TNaming naming{m_server->RidgeBase(), m_server->RidgeNatBase(), false};
+        TNaming naming{m_server->RidgeBase(), m_server->RidgeNatBase(), false, Layout, m_server->IemBase()};
         for (const auto& seed : kSeeds) {
             TRadarObj r = TRadarObj::Create(m_clock);
             r.SetNames(seed.Radar, seed.Product, naming);
@@ -109,7 +111,10 @@ void TDemoFeed::Attach(TMain& main)
 
 void TDemoFeed::Started(TConsoleView& view)
 {
-    view.Note("Demo radar feed: " + m_server->RidgeBase() + " and " + m_server->RidgeNatBase());
+    if (Layout == TLayout::Iem)
+        view.Note("Demo radar feed (iem layout): " + m_server->IemBase());
+    else
+        view.Note("Demo radar feed: " + m_server->RidgeBase() + " and " + m_server->RidgeNatBase());
     std::string underlays = m_main ? m_main->Shared().QuorUnderlayPath : std::string();
     if (underlays.empty())
         underlays = WinePrefix() + "drive_c/Peak Systems/QuorServer9/Quor Underlays/";

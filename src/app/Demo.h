@@ -1,8 +1,9 @@
 // The demonstration feed: a program folder of its own, a Wine-prefix-shaped host
 // holding UI-View32 and a map server, an embedded RIDGE-layout web server with
-// generated radar, a host link that accepts everything, and a seeded download list.
+// generated radar in both source layouts, a host link that accepts everything, and a seeded download list.
 #pragma once
 #include "app/DemoServer.h"
+#include "core/SourceLayout.h"
 #include <memory>
 #include <string>
 
@@ -37,6 +38,8 @@ public:
     const TDemoServer& Server() const { return *m_server; }
     /// The settings file's name, the one the program reads (named after the executable).
     std::string SettingsName = "stormfetch.ini";
+    /// The source layout the program reads the feed in (the feed publishes both).
+    TLayout Layout = TLayout::Ridge;
 
 private:
     std::string m_programDir;

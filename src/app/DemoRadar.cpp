@@ -1,6 +1,8 @@
 // The demo server's radar: the image pipeline's generator. The national PNG mosaic
 // is large, so each 5-minute image is made once and kept until the next one.
 #include "app/Demo.h"
+#include "imaging/GifCodec.h"
+#include "imaging/PngSite.h"
 #include "imaging/Synthetic.h"
 #include <memory>
 
@@ -38,6 +40,17 @@ TDemoRadarSource DemoRadarSource()
         return png->Bytes;
     };
     src.MosaicPngWorld = [] { return SyntheticMosaicWorldFile(); };
+    // The iem layout: the same site picture as a palette PNG with its transparent index;
+    // the composite is the national PNG mosaic.
+    src.SitePng = [](const std::string& site, const std::string& product, TDateTime utc) {
+        TGifImage gif;
+        std::string error;
+        if (!SyntheticSiteLocation(site).Known || !DecodeGif(SyntheticSiteGif(site, product, utc), gif, error))
+            return std::string();
+        const TBitmap8 picture = RenderFirstFrame(gif);
+        return EncodePalettePng(picture, picture.PaletteCount, gif.TransparentIndex());
+    };
+    src.CompositePng = src.MosaicPng;
     return src;
 }
 

@@ -21,17 +21,6 @@ std::string HttpHead(int code, const std::string& type, size_t length)
         + "\r\nContent-Length: " + std::to_string(length) + "\r\nConnection: close\r\n\r\n";
 }
 
-TDemoAnswer Found(const std::string& type, std::string body)
-{
-    TDemoAnswer a;
-    if (body.empty())
-        return a;
-    a.Code = 200;
-    a.ContentType = type;
-    a.Body = std::move(body);
-    return a;
-}
-
 /// Parses "<prefix>_yyyymmdd_hhnn_..." back into a time; false when the name has none.
 bool TimeOfName(const std::string& name, TDateTime& out)
 {
@@ -62,6 +51,17 @@ std::vector<TDateTime> LastHour(TDateTime utc)
     return times;
 }
 } // namespace
+
+TDemoAnswer DemoFound(const std::string& type, std::string body)
+{
+    TDemoAnswer a;
+    if (body.empty())
+        return a;
+    a.Code = 200;
+    a.ContentType = type;
+    a.Body = std::move(body);
+    return a;
+}
 
 TDateTime DemoImageTime(TDateTime utc)
 {
@@ -100,6 +100,8 @@ TDemoAnswer DemoAnswer(const std::string& target, TDateTime utc, const TDemoRada
         query = path.substr(q + 1);
         path = path.substr(0, q);
     }
+    if (TDemoAnswer iem = DemoIemAnswer(path, utc, src); iem.Code == 200)
+        return iem;
     const std::string site = "/ridge/RadarImg/", legend = "/ridge/Legend/", nat = "/ridge/Conus/RadarImg/";
     const std::string shapes = kDemoShapePath;
     const TDateTime now = DemoImageTime(utc);
@@ -114,33 +116,33 @@ TDemoAnswer DemoAnswer(const std::string& target, TDateTime utc, const TDemoRada
         files.push_back("ConUS.gif");
         files.push_back("N0R_0.gfw");
         files.push_back("N0R_0.gif");
-        return Found("text/html", DemoListingPage(nat, files));
+        return DemoFound("text/html", DemoListingPage(nat, files));
     }
     if (StartsWith(UpperCase(path), UpperCase(nat))) {
         std::string name = path.substr(nat.size());
         auto call = [](const auto& f, auto... args) { return f ? f(args...) : std::string(); };
         if (SameText(name, "ConUS.gif"))
-            return Found("image/gif", call(src.MosaicGif, now));
+            return DemoFound("image/gif", call(src.MosaicGif, now));
         if (SameText(name, "ConUS.gfw"))
-            return Found("text/plain", call(src.MosaicGifWorld));
+            return DemoFound("text/plain", call(src.MosaicGifWorld));
         if (SameText(name, "N0R_0.gif"))
-            return Found("image/png", call(src.MosaicPng, now));
+            return DemoFound("image/png", call(src.MosaicPng, now));
         if (SameText(name, "N0R_0.gfw"))
-            return Found("text/plain", call(src.MosaicPngWorld));
+            return DemoFound("text/plain", call(src.MosaicPngWorld));
         TDateTime t = 0;
         if (StartsWith(UpperCase(name), "CONUS_") && EndsWith(name, ".gif") && TimeOfName(name, t) && t <= now)
-            return Found("image/gif", call(src.MosaicGif, t));
+            return DemoFound("image/gif", call(src.MosaicGif, t));
         return {};
     }
     if (StartsWith(path, shapes))
-        return Found("application/octet-stream", DemoShapefile(path.substr(shapes.size()), utc));
+        return DemoFound("application/octet-stream", DemoShapefile(path.substr(shapes.size()), utc));
     if (StartsWith(path, legend)) {
         // /ridge/Legend/<product>/<site>_<product>_Legend_0.gif
         std::string rest = path.substr(legend.size());
         std::string product = GetField(rest, 1, '/'), file = GetField(rest, 2, '/');
         if (FieldCount(rest, '/') != 2 || !EndsWith(file, "_Legend_0.gif") || !src.Legend)
             return {};
-        return Found("image/gif", src.Legend(GetField(file, 1, '_'), product));
+        return DemoFound("image/gif", src.Legend(GetField(file, 1, '_'), product));
     }
     if (StartsWith(path, site)) {
         std::string rest = path.substr(site.size());
@@ -151,9 +153,9 @@ TDemoAnswer DemoAnswer(const std::string& target, TDateTime utc, const TDemoRada
             std::string file = GetField(rest, 2, '/');
             std::string id = GetField(file, 1, '_');
             if (file == id + "_" + product + "_0.gif" && src.SiteGif)
-                return Found("image/gif", src.SiteGif(id, product, now));
+                return DemoFound("image/gif", src.SiteGif(id, product, now));
             if (file == id + "_" + product + "_0.gfw" && src.SiteWorld)
-                return Found("text/plain", src.SiteWorld(id, product));
+                return DemoFound("text/plain", src.SiteWorld(id, product));
             return {};
         }
         if (parts == 3) {
@@ -167,11 +169,11 @@ TDemoAnswer DemoAnswer(const std::string& target, TDateTime utc, const TDemoRada
                 std::vector<std::string> files;
                 for (TDateTime t : LastHour(utc))
                     files.push_back(DemoTimedName(id, t, "_" + product + ".gif"));
-                return Found("text/html", DemoListingPage(site + product + "/" + id + "/", files));
+                return DemoFound("text/html", DemoListingPage(site + product + "/" + id + "/", files));
             }
             TDateTime t = 0;
             if (TimeOfName(file, t) && t <= now && EndsWith(file, "_" + product + ".gif") && src.SiteGif)
-                return Found("image/gif", src.SiteGif(id, product, t));
+                return DemoFound("image/gif", src.SiteGif(id, product, t));
             return {};
         }
     }
@@ -208,6 +210,11 @@ std::string TDemoServer::RidgeBase() const
 std::string TDemoServer::RidgeNatBase() const
 {
     return "http://127.0.0.1:" + std::to_string(m_port) + "/ridge/Conus/RadarImg/";
+}
+
+std::string TDemoServer::IemBase() const
+{
+    return "http://127.0.0.1:" + std::to_string(m_port) + "/";
 }
 
 std::string TDemoServer::ShapefileBase() const

@@ -1,6 +1,7 @@
 // A small web server on 127.0.0.1 that publishes generated radar in the RIDGE
 // layout: current site images with world files and legends, the site archive
-// listings of the last hour, and the national mosaics with their listing.
+// listings of the last hour, and the national mosaics with their listing; and the
+// same radar in the iem layout (PNG, ".wld" and a JSON file with the scan time).
 #pragma once
 #include "core/DateTime.h"
 #include <functional>
@@ -25,6 +26,9 @@ struct TDemoRadarSource {
     std::function<std::string()> MosaicGifWorld;
     std::function<std::string(TDateTime utc)> MosaicPng;   ///< the national reflectivity PNG mosaic
     std::function<std::string()> MosaicPngWorld;
+    // The iem layout: per-site palette PNG with ".wld", and the national composite.
+    std::function<std::string(const std::string& site, const std::string& product, TDateTime utc)> SitePng;
+    std::function<std::string(TDateTime utc)> CompositePng;
 };
 
 /// Where the demo publishes its warning shapefile sets.
@@ -36,12 +40,19 @@ struct TDemoAnswer {
     std::string Body;
 };
 
+/// A 200 answer carrying body, or the 404 answer when body is empty (no such file).
+TDemoAnswer DemoFound(const std::string& type, std::string body);
 /// A new image appears every 5 minutes: the start of the 5-minute slot holding utc.
 TDateTime DemoImageTime(TDateTime utc);
 /// "<prefix>_yyyymmdd_hhnn<suffix>" for an image time (UTC).
 std::string DemoTimedName(const std::string& prefix, TDateTime imageTime, const std::string& suffix);
 /// The directory-index page naming the given files, one anchor per line.
 std::string DemoListingPage(const std::string& title, const std::vector<std::string>& files);
+/// The iem layout's JSON file of an image taken at imageTime.
+std::string DemoIemMeta(TDateTime imageTime, const std::string& product, const std::string& site);
+/// The answer for a path of the iem layout (".png", ".wld", ".json" per site and of the
+/// composite); a 404 answer for any other path.
+TDemoAnswer DemoIemAnswer(const std::string& path, TDateTime utc, const TDemoRadarSource& source);
 /// The answer for one request target (path with optional query, or an absolute URL) at utc.
 TDemoAnswer DemoAnswer(const std::string& target, TDateTime utc, const TDemoRadarSource& source);
 
@@ -57,6 +68,8 @@ public:
     /// "http://127.0.0.1:<port>/ridge/RadarImg/" and ".../ridge/Conus/RadarImg/".
     std::string RidgeBase() const;
     std::string RidgeNatBase() const;
+    /// "http://127.0.0.1:<port>/", the base of the iem layout.
+    std::string IemBase() const;
     /// "http://127.0.0.1:<port>/regsci/gis/shapefiles/".
     std::string ShapefileBase() const;
     int Requests() const { return m_requests; }

@@ -4,6 +4,7 @@
 #include "core/Log.h"
 #include "core/Pump.h"
 #include "core/Settings.h"
+#include "core/Text.h"
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <exception>
@@ -158,6 +159,9 @@ void TMain::FirstShow()
         RequestClose();
     }
     AppendLog(m_s, StartLine(m_s.ProgramDir, m_s.IsClient()) + MemoryStatusLong(m_s));
+    // A line of its own: the start line is folded into a new log file's first line.
+    if (const std::string note = LayoutStartNote(m_s.Layout, m_s.IemBase); !note.empty())
+        AppendLog(m_s, Trim(note));
     if (m_parts && m_parts->LogPruner)
         m_parts->LogPruner->Tick();
     // Recovery of work an interrupted run left half done comes first (once the first

@@ -30,6 +30,10 @@ std::string ProductCode(const std::string& productLine)
 // The image and world-file URLs of a record as naming gives them.
 TUrls DeriveUrls(const TRadarObj& r, const TNaming& naming)
 {
+    if (naming.Layout == TLayout::Iem) {
+        const TIemUrls iem = IemUrls(naming.IemBase, StartsWith(r.Radar, "!!"), r.SiteID, ProductCode(r.Product));
+        return {iem.Image, iem.World};
+    }
     if (StartsWith(r.Radar, "!!"))
         return {naming.RidgeNatBase + r.RemoteName + ".gif", naming.RidgeNatBase + r.RemoteName + ".gfw"};
     const std::string folder = naming.RidgeBase + ProductCode(r.Product) + "/";
@@ -272,6 +276,16 @@ std::string BoundsNumber(float value)
 void RebuildURLs(TShared& s)
 {
     const TNaming naming = s.Naming();
+    if (naming.Layout == TLayout::Iem) {
+        // One service without alternates: back on the first source every record gets
+        // the addresses naming gives; the other indexes keep them.
+        for (int i = 0; s.SelectRidge == 0 && i < s.List.Count(); ++i) {
+            const TUrls urls = DeriveUrls(s.List[i], naming);
+            s.List[i].ImageURL = urls.Image;
+            s.List[i].WorldURL = urls.World;
+        }
+        return;
+    }
     for (int i = 0; i < s.List.Count(); ++i) {
         TRadarObj& r = s.List[i];
         const std::string u = UpperCase(r.Radar);

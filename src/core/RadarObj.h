@@ -2,6 +2,7 @@
 // names and URLs, its geo-reference and its scheduling and error state.
 #pragma once
 #include "core/DateTime.h"
+#include "core/SourceLayout.h"
 #include <cstdint>
 #include <string>
 
@@ -18,6 +19,8 @@ struct TNaming {
     std::string RidgeBase;    ///< base of site images, ends in "/"
     std::string RidgeNatBase; ///< base of national mosaics, ends in "/"
     bool NativeFormat = true; ///< "Save radar in native format": ".gif" instead of ".bmp"
+    TLayout Layout = TLayout::Ridge; ///< which web layout the URLs follow
+    std::string IemBase{};           ///< base of the iem layout, ends in "/"
 };
 
 class TRadarObj {

@@ -61,6 +61,24 @@ int ReadInt(const TIniText& ini, const char* section, const char* key, int def)
     return (v < INT_MIN || v > INT_MAX) ? def : (int)v;
 }
 
+// The source layout and the iem base; an unknown layout value keeps the default one.
+void ReadLayout(TShared& s, const TIniText& ini)
+{
+    s.Layout = TLayout::Ridge;
+    (void)ParseLayout(ini.ReadString(kUrl, "Layout", LayoutName(TLayout::Ridge)), s.Layout);
+    const std::string base = Trim(ini.ReadString(kUrl, "IEM", kDefaultIemBase));
+    s.IemBase = base.empty() ? std::string(kDefaultIemBase) : IncludeTrailingSlash(base);
+}
+
+// Written once a station uses them, so a file of the default layout keeps its keys as they were.
+void WriteLayout(const TShared& s, TIniText& ini)
+{
+    if (s.Layout != TLayout::Ridge || ini.HasKey(kUrl, "Layout"))
+        ini.WriteString(kUrl, "Layout", LayoutName(s.Layout));
+    if (s.IemBase != kDefaultIemBase || ini.HasKey(kUrl, "IEM") || s.Layout != TLayout::Ridge)
+        ini.WriteString(kUrl, "IEM", s.IemBase);
+}
+
 } // namespace
 
 std::string SettingsPath(const TShared& s)
@@ -86,6 +104,7 @@ bool LoadSettings(TShared& s, std::string* error)
     s.SelectRidge = ReadInt(ini, kUrl, "SelectRidge", 0);
     s.ProxyHost = ini.ReadString(kUrl, "ProxyHost", "");
     s.ProxyPort = ini.ReadString(kUrl, "ProxyPort", "80");
+    ReadLayout(s, ini);
 
     s.TargetCmb.SetCaption(ini.ReadString(kUser, "Target", ""));
     s.RadarCmb.SetCaption(ini.ReadString(kUser, "Radar", "IL,Chicago,LOT"));
@@ -162,6 +181,7 @@ bool SaveSettings(TShared& s, std::string* error)
     ini.WriteInteger(kUrl, "SelectRidge", s.SelectRidge);
     ini.WriteString(kUrl, "ProxyHost", s.ProxyHost);
     ini.WriteString(kUrl, "ProxyPort", s.ProxyPort);
+    WriteLayout(s, ini);
 
     ini.WriteString(kUser, "Version", kVersionText);
     ini.WriteBool(kUser, "Redraw", s.RedrawChk.Checked);

@@ -65,6 +65,8 @@ struct TShared {
     std::string RidgeBase;
     std::string RidgeNatBase;
     int SelectRidge = 0;
+    TLayout Layout = TLayout::Ridge; ///< settings key Layout (section URL)
+    std::string IemBase = kDefaultIemBase; ///< settings key IEM (section URL)
     std::string ProxyHost;
     std::string ProxyPort = "80";
     std::string TrayTip = kVersionText;
@@ -92,7 +94,7 @@ struct TShared {
     bool CaptionShown = false; ///< a boxed caption is drawn over the grid
 
     bool IsClient() const { return ModeGrp.ItemIndex == 1; }
-    TNaming Naming() const { return {RidgeBase, RidgeNatBase, SaveGifChk.Checked}; }
+    TNaming Naming() const { return {RidgeBase, RidgeNatBase, SaveGifChk.Checked, Layout, IemBase}; }
 
     DownloadList List;
     TStoredFiles Stored;

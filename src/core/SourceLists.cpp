@@ -107,7 +107,9 @@ void SortItems(std::vector<std::string>& items)
 
 bool LoadSourceLists(TShared& s, std::string* error)
 {
-    if (!FillItems(s.ProgramDir + "Products.txt", BuiltInProducts(), s.ProductCmb.Items, error))
+    // Each layout offers its own products unless Products.txt names them.
+    const std::vector<std::string>& products = s.Layout == TLayout::Iem ? IemProducts() : BuiltInProducts();
+    if (!FillItems(s.ProgramDir + "Products.txt", products, s.ProductCmb.Items, error))
         return false;
     return FillItems(s.ProgramDir + "Radars.txt", BuiltInRadars(), s.RadarCmb.Items, error);
 }

@@ -43,6 +43,7 @@ void TCycle::Run()
         m_ridgeBase = m_s.RidgeBase;
         m_natBase = m_s.RidgeNatBase;
         m_client = m_s.IsClient();
+        m_iem = m_s.Layout == TLayout::Iem;
         m_s.Sbar.SetPanel(0, m_client ? "Process files from Server" : "Download files from Internet");
         m_work = std::make_unique<TRadarObj>(TRadarObj::Create(m_s.Clock));
         m_downloaded = m_processed = m_disabled = m_notDue = 0;
@@ -122,12 +123,15 @@ TCycle::TNext TCycle::DoRecord(int index)
         rec.LegendName = LegendNameOf(rec.RemoteName);
     rec.Status = "Waiting for new file";
     m_work->Assign(rec);
-    m_worldName = WorldFileNameOf(rec.RemoteName);
-    m_imageName = ImageFileNameOf(rec.RemoteName);
+    m_worldName = m_iem ? IemWorldFileName(rec.RemoteName) : WorldFileNameOf(rec.RemoteName);
+    m_imageName = m_iem ? IemImageFileName(rec.RemoteName) : ImageFileNameOf(rec.RemoteName);
+    m_pngSite = m_iem && !StartsWith(rec.Radar, "!!");
     m_listingFile = m_s.ProgramDir + rec.RemoteName + ".htm";
 
     if (m_client)
         return Processing();
+    if (m_iem)
+        return IemNewness();
     const std::string folder = URLFolder(rec.ImageURL);
     if (StartsWithText(folder, m_ridgeBase))
         return SiteNewness();

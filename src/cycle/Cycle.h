@@ -29,6 +29,7 @@ private:
     int NextUnvisited() const;
     TNext SiteNewness();
     TNext MosaicNewness();
+    TNext IemNewness();
     TNext NewnessVerdict(TDateTime imageTime, TDateTime interval, bool& isNew);
     TNext FetchLegend();
     TNext FetchImages();
@@ -42,7 +43,7 @@ private:
 
     // Failure table.
     void ListingUnavailable(bool mosaic);
-    void NoListingDate(bool mosaic);
+    void NoListingDate(bool mosaic, const std::string& detail = {});
     void WorldNotDownloaded();
     void WorldUnusable();
     void ImageNotDownloaded();
@@ -74,6 +75,7 @@ private:
     TDateTime m_start = 0;
     TDateTime m_offset = 0;
     std::string m_ridgeBase, m_natBase, m_workDir;
+    bool m_iem = false; ///< the iem source layout: newness from the JSON file, PNG site images
     int m_downloaded = 0, m_processed = 0, m_disabled = 0, m_notDue = 0;
     std::string m_processedList;
     std::unique_ptr<TRadarObj> m_work;
@@ -85,6 +87,7 @@ private:
     TDateTime m_jitter = 0;
     TDateTime m_reference = 0;
     std::string m_memReport, m_worldName, m_imageName, m_listingFile;
+    bool m_pngSite = false; ///< a site record whose raw image is a PNG (iem layout)
 };
 
 } // namespace sf

@@ -28,7 +28,7 @@ TCycle::TNext TCycle::Processing()
         return TNext::Record;
     m_s.FetchResult = false;
     TNext next = TNext::Record;
-    if (m_imageName.find(".gif") != std::string::npos)
+    if (m_pngSite || m_imageName.find(".gif") != std::string::npos)
         next = ConvertSite();
     else if (m_imageName.find(".png") != std::string::npos)
         next = ConvertMosaic();
@@ -255,10 +255,11 @@ void TCycle::ListingUnavailable(bool mosaic)
         AdvanceSelector();
 }
 
-void TCycle::NoListingDate(bool mosaic)
+void TCycle::NoListingDate(bool mosaic, const std::string& detail)
 {
     TRadarObj& w = *m_work;
-    const bool set = SetStatusUnlessError("Error getting file " + w.RemoteName + " datetime");
+    const bool set = SetStatusUnlessError("Error getting file " + w.RemoteName + " datetime"
+                                          + (detail.empty() ? std::string() : " (" + detail + ")"));
     ++w.AccessErrors;
     DeleteIfExists(m_s.ProgramDir + "RidgeDtime.htm");
     ShowRecordLine();

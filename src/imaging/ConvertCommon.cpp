@@ -103,8 +103,10 @@ TConvertNames SiteNames(const TShared& s, const TRadarObj& r, const std::string&
 {
     TConvertNames n;
     n.Work = WorkDir(s, p);
-    n.Raw = n.Work + r.RemoteName + ".gif";
-    n.World = n.Work + r.RemoteName + ".gfw";
+    // The iem layout delivers a site as PNG with a ".wld".
+    const bool iem = s.Layout == TLayout::Iem;
+    n.Raw = n.Work + (iem ? IemImageFileName(r.RemoteName) : r.RemoteName + ".gif");
+    n.World = n.Work + (iem ? IemWorldFileName(r.RemoteName) : r.RemoteName + ".gfw");
     n.Legend = n.Work + r.LegendName;
     n.Underlay = LowerCase(ChangeExt(ExtractFileName(p), s.SaveGifChk.Checked ? ".gif" : ".bmp"));
     n.Stem = BeforeFirstDot(n.Underlay);

@@ -3,6 +3,7 @@
 #include "imaging/ConvertCommon.h"
 #include "imaging/Accumulate.h"
 #include "imaging/GifCodec.h"
+#include "imaging/PngSite.h"
 #include "core/Files.h"
 #include "core/Log.h"
 #include "core/Text.h"
@@ -60,7 +61,7 @@ bool TConverter::ConvertSiteImage(TRadarObj& r, const std::string& p)
 
         phase = "Error loading gif";
         std::string error;
-        if (!LoadGifFile(n.Raw, site, error))
+        if (!LoadSiteImage(n.Raw, site, error))
             throw TFailure(error);
         phase = "Error gif too small";
         const int w = site.ScreenWidth, h = site.ScreenHeight;

@@ -350,3 +350,17 @@ TEST(MainFirstShow, LoopRecoveryRunsAfterDiscoveryAndBeforeTheStaleUnderlaysGo)
                                            "images", "connect", "recover", "stale"};
     EXPECT_EQ(f.Calls, want);
 }
+
+TEST(MainFirstShow, IemLayoutIsNamedInTheLogEvenInANewLogFile)
+{
+    TFixture f("[User]\r\nLogErrors=1\r\n[URL]\r\nLayout=iem\r\nIEM=https://mirror.example/\r\n");
+    DeleteFile(f.Home.Path() + "R20261207ErrorLog.txt"); // a new file's first line swallows the start line
+    f.Main->Create();
+    f.Main->FirstShow();
+    EXPECT_NE(f.Log().find("Source layout iem at https://mirror.example/."), std::string::npos) << f.Log();
+
+    TFixture ridge;
+    ridge.Main->Create();
+    ridge.Main->FirstShow();
+    EXPECT_EQ(ridge.Log().find("Source layout"), std::string::npos);
+}

@@ -1,0 +1,61 @@
+// Newness in the iem source layout: the JSON file beside the image carries the scan
+// time, which plays the part the archive listing plays in the RIDGE layout.
+#include "core/Files.h"
+#include "core/SourceLayout.h"
+#include "core/Text.h"
+#include "cycle/Cycle.h"
+#include "cycle/CycleText.h"
+#include "net/IemMeta.h"
+
+namespace sf {
+
+TCycle::TNext TCycle::IemNewness()
+{
+    TRadarObj& w = *m_work;
+    const bool mosaic = StartsWith(w.Radar, "!!");
+    if (w.ImageURL.empty()) {
+        // Naming found no equivalent of the record's product in this layout.
+        SetStatusUnlessError(IemNoProductStatus(Trim(GetField(w.Product, 2, ','))));
+        ++w.AccessErrors;
+        ShowRecordLine();
+        w.NextAttempt = Now() + kOneMinute + m_jitter;
+        CopyBack();
+        return TNext::Record;
+    }
+    const std::string url = IemMetaURL(w.ImageURL);
+    if (url.empty())
+        return FetchImages(); // an address outside the layout: fetched without a newness test
+
+    const std::string metaFile = m_s.ProgramDir + IemMetaFileName(w.RemoteName);
+    w.LastAttempt = Now();
+    m_svc.FetchFile(url, metaFile, w);
+    if (Cancelled())
+        return TNext::Stop;
+    if (!m_s.FetchResult) {
+        DeleteIfExists(metaFile);
+        ListingUnavailable(mosaic);
+        return TNext::Record;
+    }
+    std::string text, reason;
+    TDateTime imageTime = 0;
+    const int32_t size = FileSizeOf(metaFile);
+    bool ok = false;
+    if (size < 0 || size > (int32_t)kMaxIemMetaBytes)
+        reason = size < 0 ? "cannot be read" : "larger than " + std::to_string(kMaxIemMetaBytes) + " bytes";
+    else if (!ReadFileBytes(metaFile, text))
+        reason = "cannot be read";
+    else
+        ok = IemImageTime(text, imageTime, reason);
+    DeleteIfExists(metaFile);
+    if (!ok) {
+        NoListingDate(false, IemMetaFileName(w.RemoteName) + ": " + reason);
+        return TNext::Record;
+    }
+    bool isNew = false;
+    NewnessVerdict(imageTime, (mosaic ? 10 : 5) * kOneMinute, isNew);
+    if (!isNew)
+        return TNext::Record;
+    return FetchImages();
+}
+
+} // namespace sf
