@@ -212,11 +212,12 @@ bool TWebFetch::FetchShapefile(const std::string& url, const std::string& localP
     s.ShpLbl.SetCaption("...");
     TFetchStream stream(m_shp);
     bool streamCreated = false;
+    bool busy = false;
     try {
         if (FileExists(localPath))
             DeleteFile(localPath);
         s.FileLbl.SetCaption("Attempting download of " + url + " at " + FormatDateTime("hh:nn:ss", s.Clock.LocalNow()));
-        const bool busy = m_shp.State() != httpReady;
+        busy = m_shp.State() != httpReady;
         if (!busy) {
             m_shp.URL = url;
             m_shp.Proxy = s.ProxyHost;
@@ -259,7 +260,7 @@ bool TWebFetch::FetchShapefile(const std::string& url, const std::string& localP
         s.Dialogs.Beep();
         const auto* he = dynamic_cast<const EHttpException*>(&e);
         const int code = he ? he->ErrorCode() : m_shp.StatusCode();
-        const std::string reason = !m_shpStop.empty() ? m_shpStop : he ? std::string(he->what()) : m_shp.ReasonPhrase();
+        const std::string reason = !busy && !m_shpStop.empty() ? m_shpStop : he ? std::string(he->what()) : m_shp.ReasonPhrase();
         const std::string text = streamCreated ? url + " Exception : " + std::to_string(code) + " " + reason : e.what();
         s.ShpLbl.SetCaption(text);
         s.StatLbl.SetCaption(std::to_string(code));
