@@ -2,8 +2,11 @@
 //  - mosaic: ConvertMosaicImage of a 6000 x 3000 PNG against decoding the same PNG
 //    alone with libpng, and the conversion's peak resident memory (measured in a fresh
 //    process so that generating the test picture does not count);
-//  - site: ConvertSiteImage of a 600 x 550 GIF against decoding it with giflib.
-// Usage: stormfetch_bench [repeats] [mosaic|site]
+//  - site: ConvertSiteImage of a 600 x 550 GIF against decoding it with giflib;
+//  - hostile: peak memory, each in a fresh process, of an interlaced mosaic, a forged
+//    interlaced PNG header (20000 x 10000, data missing), a forged 1 KiB GIF declaring a
+//    196-megapixel frame, and the scan of a 64 MiB listing page of a million distinct lines.
+// Usage: stormfetch_bench [repeats] [mosaic|site|hostile]
 #include "core/Clock.h"
 #include "core/Dialogs.h"
 #include "core/Files.h"
@@ -13,6 +16,8 @@
 #include "imaging/GifCodec.h"
 #include "imaging/PngReader.h"
 #include "imaging/Synthetic.h"
+#include "net/Listing.h"
+#include <zlib.h>
 #include <QCoreApplication>
 #include <algorithm>
 #include <chrono>
@@ -106,7 +111,63 @@ int MosaicChild(const std::string& dir)
     return ok ? 0 : 1;
 }
 
-std::string RunChild(const std::string& dir)
+std::string Be32(uint32_t v)
+{
+    return {char(v >> 24), char(v >> 16), char(v >> 8), char(v)};
+}
+
+std::string Chunk(const std::string& type, const std::string& data)
+{
+    const std::string body = type + data;
+    const uint32_t crc = uint32_t(crc32(0, reinterpret_cast<const Bytef*>(body.data()), uInt(body.size())));
+    return Be32(uint32_t(data.size())) + body + Be32(crc);
+}
+
+/// A PNG header declaring an interlaced RGBA picture whose data is missing.
+std::string ForgedInterlacedPng(uint32_t w, uint32_t h)
+{
+    return std::string("\x89PNG\r\n\x1a\n", 8) + Chunk("IHDR", Be32(w) + Be32(h) + std::string("\x08\x06\x00\x00\x01", 5))
+        + Chunk("IDAT", std::string("\x78\x9c\x63\x00\x00", 5)) + Chunk("IEND", "");
+}
+
+/// Under 1 KiB of GIF declaring a 14000 x 14000 frame.
+std::string ForgedGif()
+{
+    auto le16 = [](int v) { return std::string{char(v & 0xFF), char(v >> 8)}; };
+    std::string gif = "GIF89a" + le16(14000) + le16(14000) + std::string("\x00\x00\x00", 3);
+    gif += "," + le16(0) + le16(0) + le16(14000) + le16(14000) + std::string("\x00\x08", 2);
+    for (int block = 0; block < 3; ++block)
+        gif += std::string(1, char(255)) + std::string(255, char(0x55));
+    return gif + std::string("\x00;", 2);
+}
+
+/// Child process for the hostile cases: runs one, prints "ok before peak" (KiB).
+int HostileChild(const std::string& kind, const std::string& dir)
+{
+    const long before = StatusKb("VmRSS:");
+    bool ok = false;
+    if (kind == "interlaced" || kind == "forgedpng") {
+        TSetup setup(dir, true);
+        setup.R.RemoteName = kind == "interlaced" ? "IL_0" : "FG_0";
+        setup.R.LocalName = setup.R.RemoteName + ".bmp";
+        setup.R.ReadWorldFile(setup.S.ProgramDir + setup.R.RemoteName + ".wld");
+        TConverter converter(setup.S);
+        ok = setup.Run(converter, true);
+        if (kind == "forgedpng")
+            ok = !ok; // refusing it is the right result
+    } else if (kind == "forgedgif") {
+        TGifImage gif;
+        std::string error;
+        ok = !DecodeGif(ForgedGif(), gif, error);
+    } else if (kind == "listing") {
+        TSetup setup(dir, false);
+        ok = ScanSiteListing(setup.S, dir + "prog/big.htm") == "LOT_20240101_2359_N0R";
+    }
+    std::printf("%d %ld %ld\n", ok ? 1 : 0, before, StatusKb("VmHWM:"));
+    return ok ? 0 : 1;
+}
+
+std::string RunChild(const std::string& dir, const std::string& kind = "--mosaic-child")
 {
     int fds[2];
     if (pipe(fds) != 0)
@@ -115,7 +176,10 @@ std::string RunChild(const std::string& dir)
     if (pid == 0) {
         dup2(fds[1], 1);
         close(fds[0]);
-        execl("/proc/self/exe", "stormfetch_bench", "--mosaic-child", dir.c_str(), (char*)nullptr);
+        if (kind == "--mosaic-child")
+            execl("/proc/self/exe", "stormfetch_bench", "--mosaic-child", dir.c_str(), (char*)nullptr);
+        else
+            execl("/proc/self/exe", "stormfetch_bench", "--hostile-child", kind.c_str(), dir.c_str(), (char*)nullptr);
         _exit(127);
     }
     close(fds[1]);
@@ -137,6 +201,8 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv); // the shared state's timers need one
     if (argc == 3 && std::string(argv[1]) == "--mosaic-child")
         return MosaicChild(argv[2]);
+    if (argc == 4 && std::string(argv[1]) == "--hostile-child")
+        return HostileChild(argv[2], argv[3]);
     const int repeats = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
     const std::string only = argc > 2 ? argv[2] : "";
 
@@ -157,6 +223,50 @@ int main(int argc, char** argv)
     }
 
     bool ok = true;
+    if (only == "hostile") {
+        {
+            // The synthetic mosaic's pixels, written again as an interlaced PNG.
+            TPngReader plain;
+            std::string error;
+            if (!plain.Open(dir + "prog/N0R_0.png", error))
+                return 1;
+            std::vector<uint8_t> whole(size_t(kMosaicWidth) * kMosaicHeight * 4);
+            for (int y = 0; y < kMosaicHeight; ++y)
+                if (!plain.ReadRow(whole.data() + size_t(y) * kMosaicWidth * 4, error))
+                    return 1;
+            std::ofstream(dir + "prog/IL_0.png", std::ios::binary) << EncodePngRgba(kMosaicWidth, kMosaicHeight,
+                [&](int y, uint8_t* out) { std::memcpy(out, whole.data() + size_t(y) * kMosaicWidth * 4, size_t(kMosaicWidth) * 4); },
+                6, true);
+            std::ofstream(dir + "prog/IL_0.wld", std::ios::binary) << SyntheticMosaicWorldFile(kMosaicWidth, kMosaicHeight);
+            std::ofstream(dir + "prog/FG_0.png", std::ios::binary) << ForgedInterlacedPng(20000, 10000);
+            std::ofstream(dir + "prog/FG_0.wld", std::ios::binary) << SyntheticMosaicWorldFile(20000, 10000);
+            std::ofstream page(dir + "prog/big.htm", std::ios::binary);
+            for (int i = 0; i < 1000000; ++i) {
+                char name[64];
+                std::snprintf(name, sizeof name, "LOT_2023%04d_%04d_N0R", 1000 + i / 10000, i % 10000);
+                page << "<tr><td><a href=\"" << name << ".gif\">" << name << ".gif</a></td><td>" << i << "</td></tr>\r\n";
+            }
+            page << "<a href=\"LOT_20240101_2359_N0R.gif\">LOT_20240101_2359_N0R.gif</a>\r\n";
+        }
+        struct TCase {
+            const char* Kind;
+            double Pixels, BytesPerPixel;
+        };
+        const TCase cases[] = {{"interlaced", double(kMosaicWidth) * kMosaicHeight, 1.2},
+            {"forgedpng", 20000.0 * 10000.0, 1.2}, {"forgedgif", 0, 0}, {"listing", 0, 0}};
+        for (const TCase& c : cases) {
+            std::istringstream child(RunChild(dir, c.Kind));
+            int childOk = 0;
+            long before = 0, peak = 0;
+            child >> childOk >> before >> peak;
+            const double limitKb = (c.BytesPerPixel * c.Pixels + 32.0 * 1024 * 1024) / 1024.0 + double(before);
+            std::printf("hostile %-10s: peak resident %ld KiB (%ld KiB before), limit %.0f KiB%s%s\n", c.Kind, peak,
+                before, limitKb, peak <= limitKb ? "" : "  OVER THE LIMIT", childOk ? "" : "  WRONG RESULT");
+            ok = ok && childOk && peak <= limitKb;
+        }
+        std::filesystem::remove_all(dir);
+        return ok ? 0 : 1;
+    }
     if (only != "site") {
     // Mosaic: libpng decode alone, row by row to RGBA.
     const std::string pngPath = dir + "prog/N0R_0.png";

@@ -29,14 +29,17 @@ std::string OneLine(const std::string& value)
 
 TIniText::TIniText(const std::string& text)
 {
-    std::string body = text;
-    if (StartsWith(body, "\xEF\xBB\xBF"))
-        body.erase(0, 3);
+    // Byte-order marks before the first line (an editor may have added more than one)
+    // are kept aside and written back as they were.
+    size_t start = 0;
+    while (text.compare(start, 3, "\xEF\xBB\xBF") == 0)
+        start += 3;
+    m_bom = text.substr(0, start);
+    const std::string body = text.substr(start);
     m_sections.push_back({});
-    for (const std::string& raw : SplitLines(body)) {
-        std::string line = raw;
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
+    // The line splitter drops the CR of each CR LF; further CRs belong to the line and
+    // are written back with it.
+    for (const std::string& line : SplitLines(body)) {
         const std::string trimmed = Trim(line);
         if (StartsWith(trimmed, "[")) {
             m_sections.push_back({SectionName(trimmed), {}});
@@ -55,7 +58,7 @@ TIniText::TIniText(const std::string& text)
 
 std::string TIniText::Text() const
 {
-    std::string out;
+    std::string out = m_bom;
     for (const TSection& s : m_sections)
         for (const TLine& l : s.Lines)
             out += l.Raw + "\r\n";

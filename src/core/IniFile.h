@@ -43,6 +43,7 @@ private:
     TSection* Find(const std::string& section);
     const TSection* Find(const std::string& section) const;
     std::vector<TSection> m_sections;
+    std::string m_bom; ///< byte-order marks the text began with
 };
 
 class TIniFile {

@@ -134,7 +134,11 @@ bool LoadSettings(TShared& s, std::string* error)
     if (!s.TrayTip.empty() && s.Hooks.SetTrayTip)
         s.Hooks.SetTrayTip();
 
-    const int mode = ClampInt(ReadInt(ini, kUser, "Mode", 0), 0, 1);
+    // Only 0 (Server) and 1 (Client) are modes; anything else takes the default, so a
+    // damaged value never stops a server from going on line.
+    int mode = ReadInt(ini, kUser, "Mode", 0);
+    if (mode != 0 && mode != 1)
+        mode = 0;
     if (mode != s.ModeGrp.ItemIndex) {
         s.ModeGrp.ItemIndex = mode;
         ModeSwitch(s);

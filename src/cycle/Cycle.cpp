@@ -49,6 +49,14 @@ void TCycle::Run()
         m_downloaded = m_processed = m_disabled = m_notDue = 0;
         m_processedList.clear();
         m_workDir = m_client ? m_s.QuorUnderlayPath : m_s.ProgramDir;
+        if (m_workDir.empty()) {
+            // An empty work folder would name files in the current folder: read and delete nothing.
+            m_s.StateLbl.SetCaption("Processing suspended, cannot find local QuorServer directory!");
+            StopRun();
+            m_work.reset();
+            m_running = false;
+            return;
+        }
 
         // The list may change while a record's fetch pumps messages; the next record is the
         // first one not yet taken up, so a deletion never makes the run skip one.

@@ -147,7 +147,10 @@ TCycle::TNext TCycle::ConvertMosaic()
             DeleteIfExists(m_workDir + w.RemoteName + ".png");
         step = 4;
         const std::string u = UpperCase(m_s.UnderlayName);
-        if (!u.empty() && Pos(u, UpperCase(w.LocalName)) > 0)
+        // A mosaic the map shows under its ".bmp" name is written under that name.
+        const std::string local = UpperCase(w.LocalName);
+        const std::string localBmp = local.substr(0, local.rfind('.')) + ".BMP";
+        if (!u.empty() && (Pos(u, local) > 0 || Pos(u, localBmp) > 0))
             SetTrayTip();
         CopyBack();
     } catch (const std::exception& e) {

@@ -59,7 +59,9 @@ void TScheduler::MapChecks(bool& suspended)
         m_s.WindowCaption.SetCaption(m_s.StateLbl.Caption());
         RefreshUiView();
     }
-    if (m_s.QuorServerPath.empty()) {
+    // A client works only in the underlay folder; without one (the map server's folder
+    // has no underlay subfolder) it has nowhere to take files from.
+    if (m_s.QuorServerPath.empty() || (m_s.IsClient() && m_s.QuorUnderlayPath.empty())) {
         m_s.Sbar.SetPanel(0, "Cannot find QuorServer directory!");
         m_s.Dialogs.Beep();
         m_s.Sbar.SetPanel(1, "ERROR");

@@ -28,7 +28,8 @@ bool IsFolder(const std::string& folder)
     return !folder.empty() && DirectoryExists(folder);
 }
 
-// Steps 2.4.2 and 2.4.3 for one server name.
+// One registered map-server name: its folder, its underlay folder and, from its own ini
+// file, the underlay the map shows (whose folder wins when that file exists).
 void TryServer(TShared& s, const TWineRegistry& reg, const std::string& name, std::string* serverIni)
 {
     const std::string f = FindServerFolder(reg, name);

@@ -50,7 +50,27 @@ std::string ParkingStem(const std::string& s, bool digitRule)
     return t;
 }
 
-int32_t Shift(TShared& s, const std::string& x, bool gif)
+/// The extension of the BMP variant's series: the underlay's own (lower-cased), ".bmp"
+/// when it has none, so BMP data written under a ".gif" name still gets its series.
+std::string BmpSeriesExtension(const std::string& name)
+{
+    const size_t dot = name.rfind('.');
+    return dot == std::string::npos || dot + 1 == name.size() ? ".bmp" : LowerCase(name.substr(dot));
+}
+
+/// Drops the entry naming the file excluded (already resolved) from a listing; returns how many.
+int DropExcluded(std::vector<std::string>& list, const std::string& excluded)
+{
+    if (excluded.empty())
+        return 0;
+    const auto gone = std::remove_if(list.begin(), list.end(),
+        [&](const std::string& line) { return ListedPath(line) == excluded; });
+    const int dropped = int(list.end() - gone);
+    list.erase(gone, list.end());
+    return dropped;
+}
+
+int32_t Shift(TShared& s, const std::string& x, bool gif, const std::string& newImage)
 {
     const std::string dir = ExtractFilePath(x);
     std::string name = ExtractFileName(x);
@@ -62,20 +82,22 @@ int32_t Shift(TShared& s, const std::string& x, bool gif)
     const int32_t size = FileSizeOf(working);
     if (size < (gif ? 250 : 10000))
         return size;
+    // The listing names files as they are spelled on disk, which is what the resolved path gives.
+    const std::string excluded = newImage.empty() || !FileExists(newImage) ? std::string() : ResolvePath(newImage);
 
     bool failed = false;
     try {
         const std::string n = gif ? LowerCase(name) : UpperCase(name);
         const std::string b = UpToFirstDot(n);
         const std::string bounds = dir + b + ".Sat";
-        const std::string ext = gif ? ".gif" : ".bmp";
+        const std::string ext = gif ? ".gif" : BmpSeriesExtension(name);
         std::string q = SeriesPattern(b, ext);
         const bool digitRule = !b.empty() && IsDigit(b.back());
 
         if (s.Cancel)
             return size;
         std::vector<std::string> list;
-        const int found = AddSortedListing(dir, q, list);
+        const int found = AddSortedListing(dir, q, list) - DropExcluded(list, excluded);
         int trimmed = 0;
         while (list.size() > size_t(kSeriesLength)) {
             if (s.Cancel)
@@ -94,7 +116,7 @@ int32_t Shift(TShared& s, const std::string& x, bool gif)
         if (us != std::string::npos) {
             parkedTmp = q.substr(0, q.find('.') + 1) + "tmp";
             q.erase(us, 1);
-            count = AddSortedListing(dir, q, list);
+            count = AddSortedListing(dir, q, list) - DropExcluded(list, excluded);
         }
         if (count > 0) {
             int k = 0;
@@ -188,9 +210,15 @@ int AddSortedListing(const std::string& folder, const std::string& mask, std::ve
     return n;
 }
 
-int32_t AccumulateBmp(TShared& s, const std::string& x) { return Shift(s, x, false); }
+int32_t AccumulateBmp(TShared& s, const std::string& x, const std::string& newImage)
+{
+    return Shift(s, x, false, newImage);
+}
 
-int32_t AccumulateGif(TShared& s, const std::string& x) { return Shift(s, x, true); }
+int32_t AccumulateGif(TShared& s, const std::string& x, const std::string& newImage)
+{
+    return Shift(s, x, true, newImage);
+}
 
 void DeleteStaleImages(TShared& s, const std::string& x)
 {

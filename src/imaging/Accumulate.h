@@ -10,9 +10,12 @@ namespace sf {
 
 /// Shifts the BMP series of underlay x (folder + name); returns x's size on entry, -1 when
 /// absent. Shifts only from 10000 bytes on. Logs " Rename Sat images error" on failure.
-int32_t AccumulateBmp(TShared& s, const std::string& x);
+/// The series carries x's own extension (BMP data may be written under another name).
+/// newImage, when given, is a file that already holds the image about to become x (a raw
+/// image delivered under the underlay's name): it is never taken as a series member.
+int32_t AccumulateBmp(TShared& s, const std::string& x, const std::string& newImage = {});
 /// The same for GIF underlays (a ".bmp" name works on the ".gif" of its stem); threshold 250 bytes.
-int32_t AccumulateGif(TShared& s, const std::string& x);
+int32_t AccumulateGif(TShared& s, const std::string& x, const std::string& newImage = {});
 /// Deletes the BMP images of x's series (x included) last written more than an hour ago.
 void DeleteStaleImages(TShared& s, const std::string& x);
 

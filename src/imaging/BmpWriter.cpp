@@ -1,9 +1,9 @@
 #include "imaging/BmpWriter.h"
 #include "core/Files.h"
-#include <cstdio>
-#include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
+#include <algorithm>
 #include <memory>
 #include <unistd.h>
 #include <vector>
@@ -85,57 +85,99 @@ std::string EncodeBmp8(const TBitmap8& bmp)
     return out;
 }
 
-bool SaveBmp8(const std::string& path, const TBitmap8& bmp, std::string& error)
+std::string StageBmp8(const std::string& path, const TBitmap8& bmp, std::string& error)
 {
     std::string head;
     if (!Headers(bmp, head)) {
         error = "bitmap too large for BMP";
-        return false;
+        return {};
     }
-    const std::string target = ResolvePath(path);
-    const std::string tmp = TempNameBeside(target);
-    {
-        std::unique_ptr<std::FILE, TFileCloser> f(std::fopen(tmp.c_str(), "wb"));
-        if (!f) {
-            // The user knows the underlay, not the hidden name it is written under first.
-            error = "cannot create " + path + ": " + std::strerror(errno);
-            return false;
-        }
-        // Large blocks keep the system calls few for a mosaic of many megabytes.
-        std::vector<char> buffer(std::min<size_t>(size_t(1) << 20, head.size() + size_t(RowStride(bmp)) * size_t(bmp.Height())));
-        std::setvbuf(f.get(), buffer.data(), _IOFBF, buffer.size());
-        bool ok = std::fwrite(head.data(), 1, head.size(), f.get()) == head.size();
-        const uint32_t pad = RowStride(bmp) - uint32_t(bmp.Width());
-        const char zeros[4] = {0, 0, 0, 0};
-        for (int y = bmp.Height() - 1; ok && y >= 0; --y) {
-            ok = std::fwrite(bmp.Row(y), 1, size_t(bmp.Width()), f.get()) == size_t(bmp.Width())
-                && std::fwrite(zeros, 1, pad, f.get()) == pad;
-        }
-        std::FILE* raw = f.release();
-        // On disk before the rename: a power loss must not leave an empty underlay in place.
-        ok = ok && std::fflush(raw) == 0 && ::fsync(::fileno(raw)) == 0;
-        ok = (std::fclose(raw) == 0) && ok;
-        if (!ok) {
-            const int reason = errno;
-            std::remove(tmp.c_str());
-            error = "cannot write " + path + ": " + std::strerror(reason);
-            return false;
-        }
+    const std::string tmp = TempNameBeside(ResolvePath(path));
+    std::unique_ptr<std::FILE, TFileCloser> f(std::fopen(tmp.c_str(), "wb"));
+    if (!f) {
+        // The user knows the underlay, not the hidden name it is written under first.
+        error = "cannot create " + path + ": " + std::strerror(errno);
+        return {};
     }
-    if (!ReplaceFile(tmp, target)) {
+    // Large blocks keep the system calls few for a mosaic of many megabytes.
+    std::vector<char> buffer(std::min<size_t>(size_t(1) << 20, head.size() + size_t(RowStride(bmp)) * size_t(bmp.Height())));
+    std::setvbuf(f.get(), buffer.data(), _IOFBF, buffer.size());
+    bool ok = std::fwrite(head.data(), 1, head.size(), f.get()) == head.size();
+    const uint32_t pad = RowStride(bmp) - uint32_t(bmp.Width());
+    const char zeros[4] = {0, 0, 0, 0};
+    for (int y = bmp.Height() - 1; ok && y >= 0; --y) {
+        ok = std::fwrite(bmp.Row(y), 1, size_t(bmp.Width()), f.get()) == size_t(bmp.Width())
+            && std::fwrite(zeros, 1, pad, f.get()) == pad;
+    }
+    ok = (std::fflush(f.get()) == 0) && ok;
+    ok = (::fsync(::fileno(f.get())) == 0) && ok;
+    std::FILE* raw = f.release();
+    ok = (std::fclose(raw) == 0) && ok;
+    if (!ok) {
         const int reason = errno;
         std::remove(tmp.c_str());
+        error = "cannot write " + path + ": " + std::strerror(reason);
+        return {};
+    }
+    return tmp;
+}
+
+std::string StageBytes(const std::string& path, const std::string& bytes, std::string& error)
+{
+    const std::string tmp = TempNameBeside(ResolvePath(path));
+    std::unique_ptr<std::FILE, TFileCloser> f(std::fopen(tmp.c_str(), "wb"));
+    if (!f) {
+        // The user knows the underlay, not the hidden name it is written under first.
+        error = "cannot create " + path + ": " + std::strerror(errno);
+        return {};
+    }
+    bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f.get()) == bytes.size();
+    ok = (std::fflush(f.get()) == 0) && ok;
+    ok = (::fsync(::fileno(f.get())) == 0) && ok;
+    ok = (std::fclose(f.release()) == 0) && ok;
+    if (!ok) {
+        const int reason = errno;
+        std::remove(tmp.c_str());
+        error = "cannot write " + path + ": " + std::strerror(reason);
+        return {};
+    }
+    return tmp;
+}
+
+bool CommitStaged(const std::string& staged, const std::string& path, std::string& error)
+{
+    if (!ReplaceFile(staged, ResolvePath(path))) {
+        const int reason = errno;
+        std::remove(staged.c_str());
         error = "cannot replace " + path + ": " + std::strerror(reason);
         return false;
     }
     return true;
 }
 
+TStagedFile::~TStagedFile()
+{
+    if (!m_path.empty())
+        std::remove(m_path.c_str());
+}
+
+bool TStagedFile::Commit(const std::string& path, std::string& error)
+{
+    const std::string staged = m_path;
+    m_path.clear();
+    return CommitStaged(staged, path, error);
+}
+
+bool SaveBmp8(const std::string& path, const TBitmap8& bmp, std::string& error)
+{
+    const std::string tmp = StageBmp8(path, bmp, error);
+    return !tmp.empty() && CommitStaged(tmp, path, error);
+}
+
 bool SaveBytes(const std::string& path, const std::string& bytes, std::string& error)
 {
-    errno = 0;
     if (!SaveFileAtomic(ResolvePath(path), bytes)) {
-        error = "cannot write " + path + ": " + (errno ? std::strerror(errno) : "not a file name");
+        error = "cannot write " + path;
         return false;
     }
     return true;

@@ -121,6 +121,12 @@ TConvertNames MosaicNames(const TShared& s, const TRadarObj& r, const std::strin
     n.Raw = n.Work + r.RemoteName + ".png";
     n.World = n.Work + r.RemoteName + ".wld";
     n.Underlay = ExtractFileName(p);
+    // A mosaic is BMP data whatever the output mode. Under native output its name ends in
+    // ".gif"; where the map shows this mosaic under its ".bmp" name, that name is kept so
+    // the redraw and the series follow the file the map server actually shows.
+    const std::string asBmp = ChangeExt(n.Underlay, ".bmp");
+    if (!SameText(asBmp, n.Underlay) && SameText(asBmp, s.UnderlayName))
+        n.Underlay = asBmp;
     n.Stem = BeforeFirstDot(n.Underlay);
     n.BoundsName = BoundsFileName(n.Underlay);
     return n;

@@ -10,6 +10,9 @@ namespace sf {
 
 namespace {
 
+constexpr int64_t kGifMaxPixelsPerByte = 2731;
+
+
 struct TMemReader {
     const unsigned char* Data;
     size_t Size, Pos;
@@ -186,6 +189,16 @@ bool DecodeGif(const std::string& bytes, TGifImage& out, std::string& error)
             if (!out.Frames.empty())
                 return true;
             error = "GIF frame " + std::to_string(d.Width) + " x " + std::to_string(d.Height) + " out of range";
+            return false;
+        }
+        // An LZW code of b bits stands for at most 2^b pixels, so a byte of image data
+        // yields at most 4096 / 12 * 8 (2731) pixels. A frame the whole file could not
+        // fill is refused before its buffer is taken.
+        if (int64_t(d.Width) * d.Height > int64_t(bytes.size()) * kGifMaxPixelsPerByte) {
+            if (!out.Frames.empty())
+                return true;
+            error = "GIF frame " + std::to_string(d.Width) + " x " + std::to_string(d.Height) + " cannot be filled by a "
+                + std::to_string(bytes.size()) + "-byte file";
             return false;
         }
         totalPixels += int64_t(d.Width) * d.Height;

@@ -26,19 +26,23 @@ void StreamPngInto(TPngReader& png, TBitmap8& dest, THalftoneMapper& mapper, std
     for (int i = 0; i < 256; ++i)
         blackToWhite[i] = pal[i] == TRgb{0, 0, 0} ? uint8_t(255) : uint8_t(i);
     const uint8_t white = blackToWhite[0];
-    const int width = png.Width(), height = png.Height();
+    const int width = png.Width();
     std::vector<uint8_t> row(size_t(width) * 4);
     std::string error;
-    for (int y = 0; y < height; ++y) {
-        if (!png.ReadRow(row.data(), error)) {
+    // An interlaced picture arrives pass by pass, each stored row covering every Step-th
+    // pixel of one destination row; a plain one row by row, whole.
+    TPngRowSpan span;
+    for (int64_t k = png.StoredRows(); k > 0; --k) {
+        if (!png.ReadSpan(row.data(), span, error)) {
             phase = "Error loading Png"; // the picture itself is damaged
             throw TFailure(error);
         }
-        uint8_t* out = dest.Row(y);
+        uint8_t* out = dest.Row(span.Y) + span.First;
+        const size_t step = size_t(span.Step);
         const uint8_t* in = row.data();
         uint32_t lastPixel = 0;
         uint8_t lastIndex = white; // a fully transparent pixel
-        for (int x = 0; x < width; ++x, in += 4) {
+        for (int i = 0; i < span.Count; ++i, in += 4) {
             uint32_t pixel;
             std::memcpy(&pixel, in, 4);
             if (pixel != lastPixel) {
@@ -53,7 +57,7 @@ void StreamPngInto(TPngReader& png, TBitmap8& dest, THalftoneMapper& mapper, std
                     lastIndex = blackToWhite[mapper.Map(over(in[0]), over(in[1]), over(in[2]))];
                 }
             }
-            out[x] = lastIndex;
+            out[size_t(i) * step] = lastIndex;
         }
     }
 }
@@ -122,6 +126,12 @@ bool TConverter::ConvertMosaicImage(TRadarObj& r, const std::string& p)
             if (!DirectoryExists(d))
                 continue;
             if (SameText(d, s.QuorUnderlayPath)) {
+                // Written in full before the series shifts, as for site images: a failed
+                // write leaves the current underlay and its series untouched.
+                phase = "Error saving dest";
+                TStagedFile staged(StageBmp8(d + n.Underlay, dest, error));
+                if (!staged)
+                    throw TFailure(error);
                 if (r.Accumulate) {
                     s.Sbar.SetPanel(0, "Accumulating " + n.Underlay + " to " + d);
                     s.FileLbl.SetCaption("Renaming " + std::to_string(i + 1) + " at " + d + n.Underlay
@@ -144,7 +154,7 @@ bool TConverter::ConvertMosaicImage(TRadarObj& r, const std::string& p)
                 if (s.Cancel)
                     return false;
                 phase = "Error saving dest";
-                if (!SaveBmp8(d + n.Underlay, dest, error))
+                if (!staged.Commit(d + n.Underlay, error))
                     throw TFailure(error);
                 if (r.Bounds.size() > 8 && !WriteLineFile(ResolvePath(d + n.BoundsName), r.Bounds))
                     throw TFailure("cannot write " + d + n.BoundsName + ": " + std::strerror(errno));

@@ -60,7 +60,9 @@ bool SetTransforms(png_structp png, png_infop info, int& passes)
         png_set_gray_to_rgb(png);
     if (!(type & PNG_COLOR_MASK_ALPHA) && !png_get_valid(png, info, PNG_INFO_tRNS))
         png_set_add_alpha(png, 0xFF, PNG_FILLER_AFTER);
-    passes = png_set_interlace_handling(png);
+    // Interlaced pictures are read pass by pass as the file stores them (each pass as
+    // its own reduced rows), so no decoder buffer of the whole picture is needed.
+    passes = png_get_interlace_type(png, info) == PNG_INTERLACE_ADAM7 ? 7 : 1;
     png_read_update_info(png, info);
     return png_get_rowbytes(png, info) == png_get_image_width(png, info) * 4;
 }
@@ -73,13 +75,6 @@ bool ReadOneRow(png_structp png, png_bytep row)
     return true;
 }
 
-bool ReadAllRows(png_structp png, png_bytepp rows)
-{
-    if (setjmp(png_jmpbuf(png)))
-        return false;
-    png_read_image(png, rows);
-    return true;
-}
 
 } // namespace
 
@@ -89,7 +84,8 @@ struct TPngReader::TImpl {
     png_infop Info = nullptr;
     TPngError Error;
     int Width = 0, Height = 0, Passes = 1, NextRow = 0;
-    std::vector<uint8_t> Whole; ///< interlaced files only: the picture after all passes
+    int Pass = 0, PassRow = 0;  ///< interlaced files: the pass and its row read next
+    std::vector<uint8_t> Whole; ///< interlaced files read by ReadRow: the picture after all passes
 
     ~TImpl()
     {
@@ -165,6 +161,61 @@ int TPngReader::Height() const { return m_impl ? m_impl->Height : 0; }
 bool TPngReader::IsOpen() const { return m_impl != nullptr; }
 void TPngReader::Close() { m_impl.reset(); }
 
+bool TPngReader::Interlaced() const { return m_impl && m_impl->Passes > 1; }
+
+int64_t TPngReader::StoredRows() const
+{
+    if (!m_impl)
+        return 0;
+    if (m_impl->Passes == 1)
+        return m_impl->Height;
+    int64_t rows = 0;
+    for (int pass = 0; pass < 7; ++pass)
+        if (PNG_PASS_COLS(png_uint_32(m_impl->Width), pass) > 0)
+            rows += PNG_PASS_ROWS(png_uint_32(m_impl->Height), pass);
+    return rows;
+}
+
+bool TPngReader::ReadSpan(uint8_t* rgba, TPngRowSpan& span, std::string& error)
+{
+    if (!m_impl) {
+        error = "no more PNG rows";
+        return false;
+    }
+    TImpl& d = *m_impl;
+    if (d.Passes == 1) {
+        if (d.NextRow >= d.Height) {
+            error = "no more PNG rows";
+            return false;
+        }
+        span = TPngRowSpan{d.NextRow, 0, 1, d.Width};
+    } else {
+        // Passes without columns or rows are not stored in the file.
+        const png_uint_32 w = png_uint_32(d.Width), h = png_uint_32(d.Height);
+        while (d.Pass < 7 && (PNG_PASS_COLS(w, d.Pass) == 0 || png_uint_32(d.PassRow) >= PNG_PASS_ROWS(h, d.Pass))) {
+            ++d.Pass;
+            d.PassRow = 0;
+        }
+        if (d.Pass >= 7) {
+            error = "no more PNG rows";
+            return false;
+        }
+        span.Y = int(PNG_PASS_START_ROW(d.Pass) + png_uint_32(d.PassRow) * PNG_PASS_ROW_OFFSET(d.Pass));
+        span.First = int(PNG_PASS_START_COL(d.Pass));
+        span.Step = int(PNG_PASS_COL_OFFSET(d.Pass));
+        span.Count = int(PNG_PASS_COLS(w, d.Pass));
+    }
+    if (!ReadOneRow(d.Png, rgba)) {
+        error = std::string("PNG data: ") + d.Error.Message;
+        return false;
+    }
+    if (d.Passes == 1)
+        ++d.NextRow;
+    else
+        ++d.PassRow;
+    return true;
+}
+
 bool TPngReader::ReadRow(uint8_t* rgba, std::string& error)
 {
     if (!m_impl || m_impl->NextRow >= m_impl->Height) {
@@ -174,15 +225,20 @@ bool TPngReader::ReadRow(uint8_t* rgba, std::string& error)
     TImpl& d = *m_impl;
     const size_t stride = size_t(d.Width) * 4;
     if (d.Passes > 1) {
-        // Interlaced pictures complete a row only after the last pass.
+        // Whole rows of an interlaced picture exist only after the last pass; callers that
+        // can place reduced rows themselves use ReadSpan instead.
         if (d.Whole.empty()) {
             d.Whole.resize(stride * size_t(d.Height));
-            std::vector<png_bytep> rows(size_t(d.Height));
-            for (int y = 0; y < d.Height; ++y)
-                rows[size_t(y)] = d.Whole.data() + stride * size_t(y);
-            if (!ReadAllRows(d.Png, rows.data())) {
-                error = std::string("PNG data: ") + d.Error.Message;
-                return false;
+            std::vector<uint8_t> row(stride);
+            TPngRowSpan span;
+            for (int64_t k = StoredRows(); k > 0; --k) {
+                if (!ReadSpan(row.data(), span, error)) {
+                    d.Whole.clear();
+                    return false;
+                }
+                uint8_t* out = d.Whole.data() + stride * size_t(span.Y);
+                for (int i = 0; i < span.Count; ++i)
+                    std::memcpy(out + size_t(span.First + i * span.Step) * 4, row.data() + size_t(i) * 4, 4);
             }
         }
         std::copy_n(d.Whole.data() + stride * size_t(d.NextRow), stride, rgba);
@@ -204,17 +260,21 @@ void AppendToString(png_structp png, png_bytep data, png_size_t length)
 void FlushNothing(png_structp) {}
 
 bool WriteRows(png_structp png, png_infop info, int width, int height, int level,
-    const std::function<void(int, uint8_t*)>& row, std::vector<uint8_t>& buffer)
+    const std::function<void(int, uint8_t*)>& row, std::vector<uint8_t>& buffer, bool interlaced)
 {
     if (setjmp(png_jmpbuf(png)))
         return false;
     png_set_IHDR(png, info, png_uint_32(width), png_uint_32(height), 8, PNG_COLOR_TYPE_RGB_ALPHA,
-        PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+        interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     png_set_compression_level(png, level);
     png_write_info(png, info);
-    for (int y = 0; y < height; ++y) {
-        row(y, buffer.data());
-        png_write_row(png, buffer.data());
+    // Each pass takes its pixels from whole rows handed in again for every pass.
+    const int passes = interlaced ? png_set_interlace_handling(png) : 1;
+    for (int pass = 0; pass < passes; ++pass) {
+        for (int y = 0; y < height; ++y) {
+            row(y, buffer.data());
+            png_write_row(png, buffer.data());
+        }
     }
     png_write_end(png, nullptr);
     return true;
@@ -222,7 +282,7 @@ bool WriteRows(png_structp png, png_infop info, int width, int height, int level
 
 } // namespace
 
-std::string EncodePngRgba(int width, int height, const std::function<void(int, uint8_t*)>& row, int level)
+std::string EncodePngRgba(int width, int height, const std::function<void(int, uint8_t*)>& row, int level, bool interlaced)
 {
     std::string out;
     TPngError err;
@@ -234,7 +294,7 @@ std::string EncodePngRgba(int width, int height, const std::function<void(int, u
     bool ok = false;
     if (info) {
         png_set_write_fn(png, &out, AppendToString, FlushNothing);
-        ok = WriteRows(png, info, width, height, level, row, buffer);
+        ok = WriteRows(png, info, width, height, level, row, buffer, interlaced);
     }
     png_destroy_write_struct(&png, info ? &info : nullptr);
     return ok ? out : std::string();

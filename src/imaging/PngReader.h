@@ -8,6 +8,11 @@
 
 namespace sf {
 
+/// Where the pixels of one stored PNG row belong in the picture.
+struct TPngRowSpan {
+    int Y = 0, First = 0, Step = 1, Count = 0;
+};
+
 class TPngReader {
 public:
     TPngReader();
@@ -21,7 +26,16 @@ public:
     int Width() const;
     int Height() const;
     /// Decodes the next row into rgba (Width() * 4 bytes). False with error on failure.
+    /// An interlaced picture is held whole (4 bytes a pixel) for this; see ReadSpan.
     bool ReadRow(uint8_t* rgba, std::string& error);
+    /// True when the file stores its rows in seven interlace passes.
+    bool Interlaced() const;
+    /// Rows ReadSpan delivers in all: Height(), or the reduced rows of every pass.
+    int64_t StoredRows() const;
+    /// Decodes the next stored row into rgba (up to Width() * 4 bytes) and says where its
+    /// pixels belong: row span.Y, columns First, First + Step, ... (Count of them). Holds
+    /// nothing beyond the decoder's own row. Use either ReadRow or ReadSpan on one file.
+    bool ReadSpan(uint8_t* rgba, TPngRowSpan& span, std::string& error);
     /// Releases the decoder and the file.
     void Close();
     bool IsOpen() const;
@@ -31,7 +45,9 @@ private:
     std::unique_ptr<TImpl> m_impl;
 };
 
-/// Encodes RGBA rows (width * 4 bytes each, produced by row(y, buffer)) or palette rows as a PNG.
-std::string EncodePngRgba(int width, int height, const std::function<void(int, uint8_t*)>& row, int level = 6);
+/// Encodes RGBA rows (width * 4 bytes each, produced by row(y, buffer)) or palette rows as a PNG
+/// (interlaced: the seven passes, each asking for every row again).
+std::string EncodePngRgba(int width, int height, const std::function<void(int, uint8_t*)>& row, int level = 6,
+    bool interlaced = false);
 
 } // namespace sf

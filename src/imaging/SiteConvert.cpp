@@ -109,6 +109,21 @@ bool TConverter::ConvertSiteImage(TRadarObj& r, const std::string& p)
             if (PumpCancelled(s))
                 return false;
             if (SameText(d, s.QuorUnderlayPath)) {
+                // The new underlay is written in full before anything moves: only then does
+                // the series shift and the new file take the current name, so a failed write
+                // leaves the current underlay and its series as they were.
+                phase = "Error saving bmp";
+                std::string bytes;
+                if (native && !EncodeGif(site, bytes, error))
+                    throw TFailure(error);
+                TStagedFile staged(native ? StageBytes(d + n.Underlay, bytes, error)
+                                          : StageBmp8(d + n.Underlay, render, error));
+                if (!staged)
+                    throw TFailure(error);
+                bytes.clear();
+                // A raw image delivered under the underlay's own name already is the new
+                // image: it must not enter the series as well.
+                const std::string delivered = RawIsUnderlay(s, r, p) ? n.Raw : std::string();
                 if (r.Accumulate) {
                     s.Sbar.SetPanel(0, "Accumulating " + n.Underlay + " to " + d);
                     s.FileLbl.SetCaption("Renaming " + std::to_string(i + 1) + " at " + d + n.Underlay
@@ -116,7 +131,8 @@ bool TConverter::ConvertSiteImage(TRadarObj& r, const std::string& p)
                     if (PumpCancelled(s))
                         return false;
                     phase = "Error accumulating files";
-                    const int32_t previous = native ? AccumulateGif(s, d + n.Underlay) : AccumulateBmp(s, d + n.Underlay);
+                    const int32_t previous = native ? AccumulateGif(s, d + n.Underlay, delivered)
+                                                    : AccumulateBmp(s, d + n.Underlay, delivered);
                     if (PumpCancelled(s))
                         return false;
                     if (previous >= 0 && previous < 250) {
@@ -133,14 +149,11 @@ bool TConverter::ConvertSiteImage(TRadarObj& r, const std::string& p)
                 if (PumpCancelled(s))
                     return false;
                 phase = "Error saving bmp";
-                if (native) {
-                    // Native output is the decoded picture re-encoded, without caption or legend.
-                    std::string bytes;
-                    if (!EncodeGif(site, bytes, error) || !SaveBytes(d + n.Underlay, bytes, error))
-                        throw TFailure(error);
-                } else if (!SaveBmp8(d + n.Underlay, render, error)) {
+                if (!staged.Commit(d + n.Underlay, error))
                     throw TFailure(error);
-                }
+                // The delivered raw image spelled in another case is a second file here.
+                if (!delivered.empty() && FileExists(delivered) && ResolvePath(delivered) != ResolvePath(d + n.Underlay))
+                    DeleteFile(ResolvePath(delivered));
                 if (r.Bounds.size() > 8 && !WriteLineFile(ResolvePath(d + n.BoundsName), r.Bounds))
                     throw TFailure("cannot write " + d + n.BoundsName + ": " + std::strerror(errno));
             }

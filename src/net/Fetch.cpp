@@ -4,7 +4,10 @@
 #include "core/Pump.h"
 #include "core/RadarObj.h"
 #include "core/Text.h"
+#include "net/DownloadLimits.h"
 #include <QFile>
+#include <QObject>
+#include <QTimer>
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -69,8 +72,12 @@ std::string StateText(int state)
     }
 }
 
-TWebFetch::TWebFetch(TShared& s) : m_s(s)
+TWebFetch::TWebFetch(TShared& s) : m_s(s), m_ctx(std::make_unique<QObject>())
 {
+    m_ridge.ReadToClose = true;
+    m_shp.ReadToClose = true;
+    m_ridgeLimit.OnTimer = [this] { LimitTimer(true); };
+    m_shpLimit.OnTimer = [this] { LimitTimer(false); };
     m_s.RidgeTimer.OnTimer = [this] { RidgeTimerTimer(); };
     m_shpTimer.OnTimer = [this] { ShpTimerTimer(); };
     m_ridge.OnHeaderEnd = [](THttpCli&) {};
@@ -78,9 +85,11 @@ TWebFetch::TWebFetch(TShared& s) : m_s(s)
     m_ridge.OnStateChange = [this](THttpCli& cli) { RidgeCliStateChange(cli); };
     m_ridge.OnSocketError = [this](THttpCli&, int) { RidgeCliSocketError(); };
     // The shapefile client's only notification restarts its own time-out.
-    m_shp.OnDocData = [this](THttpCli&, const char*, size_t) {
+    m_shp.OnDocData = [this](THttpCli& cli, const char*, size_t) {
         m_shpTimer.SetEnabled(false);
         m_shpTimer.SetEnabled(true);
+        if (cli.ReceivedCount() > m_shpCap && m_shpStop.empty())
+            StopForLimit(false, "download larger than " + std::to_string(m_shpCap) + " bytes");
     };
 }
 
@@ -121,6 +130,7 @@ bool TWebFetch::FetchFile(const std::string& url, const std::string& localPath, 
                 F.m_ridgeRunning = false;
                 s.FetchBusy = F.m_shpRunning;
                 s.RidgeTimer.SetEnabled(false);
+                F.m_ridgeLimit.SetEnabled(false);
                 s.TimedOut = false;
             }
             Stream.Detach();
@@ -143,8 +153,10 @@ bool TWebFetch::FetchFile(const std::string& url, const std::string& localPath, 
     }
     if (!stream.Open(localPath))
         throw std::runtime_error("Cannot create file \"" + localPath + "\". " + stream.File.errorString().toStdString());
-    if (!busy)
+    if (!busy) {
         stream.Attach();
+        StartLimits(true, localPath);
+    }
     s.RidgeLbl.SetCaption("Loading " + url);
     s.TimedOut = false;
     s.RidgeTimer.SetEnabled(false);
@@ -160,21 +172,26 @@ bool TWebFetch::FetchFile(const std::string& url, const std::string& localPath, 
         const int64_t size = stream.Size();
         s.RidgeLbl.SetCaption(url + " received " + std::to_string(size) + " b in " + elapsed + " sec at " +
                               FormatDateTime("hh:nn:ss", s.Clock.LocalNow()));
+        const std::string stop = busy ? std::string() : m_ridgeStop;
         s.FetchResult = size >= 1 && !timedOut && m_ridge.State() == httpReady && !s.SocketError &&
-                        LengthAgrees(m_ridge, size);
+                        LengthAgrees(m_ridge, size) && stop.empty();
         if (s.FetchResult)
             s.Sbar.SetPanel(0, "Successfully downloaded " + url);
+        else if (!stop.empty())
+            s.Sbar.SetPanel(0, url + " " + stop);
         else if (timedOut)
             s.Sbar.SetPanel(0, url + " download timed out");
         else
             s.Sbar.SetPanel(0, url + " download failed");
     } catch (const EHttpException& e) {
         const std::string code = std::to_string(e.ErrorCode());
-        const std::string text = url + " Exception : " + code + " " + e.what();
+        // A request a limit ended says which limit, not only that it was aborted.
+        const std::string reason = busy || m_ridgeStop.empty() ? std::string(e.what()) : m_ridgeStop;
+        const std::string text = url + " Exception : " + code + " " + reason;
         s.RidgeLbl.SetCaption(text);
         s.StatLbl.SetCaption(code);
         if (record)
-            record->Status = CleanFieldText("Error " + code + " " + e.what()); // the reason phrase is the server's
+            record->Status = CleanFieldText("Error " + code + " " + reason); // the reason phrase is the server's
         s.RidgeTimer.SetEnabled(false);
         s.TimedOut = false;
         s.FetchBusy = m_shpRunning;
@@ -196,11 +213,12 @@ bool TWebFetch::FetchShapefile(const std::string& url, const std::string& localP
     s.ShpLbl.SetCaption("...");
     TFetchStream stream(m_shp);
     bool streamCreated = false;
+    bool busy = false;
     try {
         if (FileExists(localPath))
             DeleteFile(localPath);
         s.FileLbl.SetCaption("Attempting download of " + url + " at " + FormatDateTime("hh:nn:ss", s.Clock.LocalNow()));
-        const bool busy = m_shp.State() != httpReady;
+        busy = m_shp.State() != httpReady;
         if (!busy) {
             m_shp.URL = url;
             m_shp.Proxy = s.ProxyHost;
@@ -209,8 +227,10 @@ bool TWebFetch::FetchShapefile(const std::string& url, const std::string& localP
         if (!stream.Open(localPath))
             throw std::runtime_error("Cannot create file \"" + localPath + "\". " + stream.File.errorString().toStdString());
         streamCreated = true;
-        if (!busy)
+        if (!busy) {
             stream.Attach();
+            StartLimits(false, localPath);
+        }
         s.ShpLbl.SetCaption("Loading " + url);
         m_shpTimedOut = false;
         m_shpTimer.SetEnabled(false);
@@ -226,10 +246,13 @@ bool TWebFetch::FetchShapefile(const std::string& url, const std::string& localP
         const int64_t size = stream.Size();
         s.ShpLbl.SetCaption(url + " received " + std::to_string(size) + " b in " + elapsed + " sec at " +
                             FormatDateTime("hh:nn:ss", s.Clock.LocalNow()));
+        const std::string stop = busy ? std::string() : m_shpStop;
         result = size >= 1 && !timedOut && m_shp.State() == httpReady && !m_shp.SocketErrorSeen() &&
-                 LengthAgrees(m_shp, size);
+                 LengthAgrees(m_shp, size) && stop.empty();
         if (result)
             s.Sbar.SetPanel(0, "Successfully downloaded " + url);
+        else if (!stop.empty())
+            s.Sbar.SetPanel(0, url + " " + stop);
         else if (timedOut)
             s.Sbar.SetPanel(0, url + " download timed out");
         else
@@ -238,7 +261,7 @@ bool TWebFetch::FetchShapefile(const std::string& url, const std::string& localP
         s.Dialogs.Beep();
         const auto* he = dynamic_cast<const EHttpException*>(&e);
         const int code = he ? he->ErrorCode() : m_shp.StatusCode();
-        const std::string reason = he ? std::string(he->what()) : m_shp.ReasonPhrase();
+        const std::string reason = !busy && !m_shpStop.empty() ? m_shpStop : he ? std::string(he->what()) : m_shp.ReasonPhrase();
         const std::string text = streamCreated ? url + " Exception : " + std::to_string(code) + " " + reason : e.what();
         s.ShpLbl.SetCaption(text);
         s.StatLbl.SetCaption(std::to_string(code));
@@ -252,6 +275,8 @@ bool TWebFetch::FetchShapefile(const std::string& url, const std::string& localP
     m_shpRunning = false;
     s.FetchBusy = m_ridgeRunning;
     m_shpTimer.SetEnabled(false);
+    if (m_shp.State() == httpReady)
+        m_shpLimit.SetEnabled(false);
     m_shpTimedOut = false;
     const int64_t size = streamCreated ? stream.Size() : 0;
     stream.Detach();
@@ -286,28 +311,81 @@ void TWebFetch::Abort()
 
 void TWebFetch::RidgeTimerTimer()
 {
-    m_s.TimedOut = true;
     m_s.RidgeTimer.SetEnabled(false);
-    if (m_ridge.State() != httpReady) {
-        try {
-            m_ridge.Abort();
-        } catch (...) {
-        }
+    // An expiry counts only while the radar request is in progress: a fetch whose answer
+    // is complete may still wait below another operation's pump (a shapefile run) until
+    // that returns, and must not be judged timed out for it.
+    if (m_ridge.State() == httpReady)
+        return;
+    if (m_ridge.DocumentComplete()) {
+        m_ridge.EndTransfer(); // the whole document came; the server just left the connection open
+        return;
+    }
+    m_s.TimedOut = true;
+    try {
+        m_ridge.Abort();
+    } catch (...) {
     }
 }
 
 void TWebFetch::ShpTimerTimer()
 {
-    m_shpTimedOut = true;
     m_shpTimer.SetEnabled(false);
-    if (m_shp.State() != httpReady)
-        m_shp.EndTransfer();
+    // As for the radar timer: a finished shapefile request waiting below a cycle's pump
+    // is not timed out.
+    if (m_shp.State() == httpReady)
+        return;
+    m_shpTimedOut = !m_shp.DocumentComplete();
+    m_shp.EndTransfer();
+}
+
+void TWebFetch::StartLimits(bool ridge, const std::string& localPath)
+{
+    TTimer& limit = ridge ? m_ridgeLimit : m_shpLimit;
+    (ridge ? m_ridgeCap : m_shpCap) = DownloadCap(localPath);
+    (ridge ? m_ridgeStop : m_shpStop).clear();
+    limit.SetEnabled(false);
+    limit.SetInterval(kOverallTimeOutFactor * m_s.RidgeTimer.Interval());
+    limit.SetEnabled(true);
+}
+
+void TWebFetch::StopForLimit(bool ridge, const std::string& why)
+{
+    (ridge ? m_ridgeStop : m_shpStop) = why;
+    // Called while the client hands over a block: the request is ended from the event
+    // loop right after, never from inside the client's own reading.
+    QTimer::singleShot(0, m_ctx.get(), [this, ridge] {
+        THttpCli& cli = ridge ? m_ridge : m_shp;
+        if (!(ridge ? m_ridgeStop : m_shpStop).empty() && cli.State() != httpReady) {
+            try {
+                cli.Abort();
+            } catch (...) {
+            }
+        }
+    });
+}
+
+void TWebFetch::LimitTimer(bool ridge)
+{
+    TTimer& limit = ridge ? m_ridgeLimit : m_shpLimit;
+    limit.SetEnabled(false);
+    THttpCli& cli = ridge ? m_ridge : m_shp;
+    if (cli.State() == httpReady)
+        return;
+    (ridge ? m_ridgeStop : m_shpStop) =
+        "download took longer than " + std::to_string(limit.Interval() / 1000) + " s";
+    try {
+        cli.Abort();
+    } catch (...) {
+    }
 }
 
 void TWebFetch::RidgeCliDocData(THttpCli& cli)
 {
     m_s.RidgeTimer.SetEnabled(false);
     m_s.RidgeTimer.SetEnabled(true);
+    if (cli.ReceivedCount() > m_ridgeCap && m_ridgeStop.empty())
+        StopForLimit(true, "download larger than " + std::to_string(m_ridgeCap) + " bytes");
     m_s.RidgeLbl.SetCaption("Receiving " + cli.URL + " " + std::to_string(cli.ReceivedCount()) + " b");
 }
 

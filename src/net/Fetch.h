@@ -5,7 +5,10 @@
 #include "core/Shared.h"
 #include "net/HttpCli.h"
 #include <cstdint>
+#include <memory>
 #include <string>
+
+class QObject;
 
 namespace sf {
 
@@ -48,6 +51,11 @@ public:
     void RidgeCliSocketError();
 
 private:
+    /// Starts the size and overall-time limits of a request on one client.
+    void StartLimits(bool ridge, const std::string& localPath);
+    /// A limit was passed: notes why and ends the request once the client is between blocks.
+    void StopForLimit(bool ridge, const std::string& why);
+    void LimitTimer(bool ridge);
 
     TShared& m_s;
     THttpCli m_ridge{"RidgeCli"};
@@ -58,6 +66,13 @@ private:
     bool m_shpRunning = false;
     int32_t m_shapeCount = 0;
     int32_t m_shapeBytes = 0;
+    // Limits of the running request on each client: its size cap, its overall time
+    // (kOverallTimeOutFactor x WebTimeOut) and why a limit ended it ("" when none did).
+    TTimer m_ridgeLimit{"RidgeLimit", 210000, false};
+    TTimer m_shpLimit{"ShpLimit", 210000, false};
+    int64_t m_ridgeCap = INT64_MAX, m_shpCap = INT64_MAX;
+    std::string m_ridgeStop, m_shpStop;
+    std::unique_ptr<QObject> m_ctx; ///< context of the deferred ends
 };
 
 } // namespace sf

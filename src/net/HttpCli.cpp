@@ -9,14 +9,38 @@
 #include <QSslSocket>
 #include <QTcpSocket>
 #include <QTimer>
+#include <cerrno>
+#include <cstring>
 
 namespace sf {
 
 namespace {
 
+// The system error behind a socket failure: the toolkit reports only its own kinds.
+int SystemError(QAbstractSocket::SocketError e)
+{
+    switch (e) {
+    case QAbstractSocket::ConnectionRefusedError: return ECONNREFUSED;
+    case QAbstractSocket::RemoteHostClosedError: return ECONNRESET;
+    case QAbstractSocket::HostNotFoundError: return EHOSTUNREACH;
+    case QAbstractSocket::SocketAccessError: return EACCES;
+    case QAbstractSocket::SocketResourceError: return EMFILE;
+    case QAbstractSocket::SocketTimeoutError: return ETIMEDOUT;
+    case QAbstractSocket::NetworkError: return ENETUNREACH;
+    case QAbstractSocket::AddressInUseError: return EADDRINUSE;
+    case QAbstractSocket::SocketAddressNotAvailableError: return EADDRNOTAVAIL;
+    case QAbstractSocket::UnsupportedSocketOperationError: return EOPNOTSUPP;
+    default: return 0;
+    }
+}
+
+// "<system text> (Error #<system number>)"; failures without a system error keep the toolkit's text.
 std::string ErrorText(QAbstractSocket* s)
 {
-    return s->errorString().toStdString() + " (Error #" + std::to_string(int(s->error())) + ")";
+    const int code = SystemError(s->error());
+    if (code == 0)
+        return s->errorString().toStdString() + " (Error #0)";
+    return std::string(std::strerror(code)) + " (Error #" + std::to_string(code) + ")";
 }
 
 } // namespace
@@ -127,15 +151,18 @@ void THttpCli::LookedUp(int generation, const std::vector<std::string>& addresse
     if (generation != m_generation)
         return;
     m_lookupId = -1;
-    if (addresses.empty()) {
+    // A scheme this client does not speak ends the request whatever its host: a
+    // "file:///" target has no host to resolve at all.
+    const std::string scheme = m_target.Scheme;
+    const bool spoken = scheme == "http" || scheme == "https";
+    if (addresses.empty() && spoken) {
         EndRequest(404, "can't resolve hostname to IP address");
         return;
     }
     SetState(httpDnsLookupDone);
     if (generation != m_generation)
         return;
-    const std::string& scheme = m_target.Scheme;
-    if (scheme != "http" && scheme != "https") {
+    if (!spoken) {
         EndRequest(501, "Protocol \"" + scheme + "\" not implemented");
         return;
     }
@@ -323,10 +350,22 @@ void THttpCli::ReadSome()
         }
         m_discardedCount = parser.DiscardedCount;
         if (parser.Finished()) {
+            const bool relocating = FollowRelocation && parser.HasLocation && !parser.Location.empty()
+                && m_hops < LocationChangeMaxCount;
+            // Reading on until the close makes surplus bytes count however the server
+            // split them, not only those that came with the document's last block.
+            if (ReadToClose && parser.Phase() == TAnswerParser::TPhase::Done && !relocating)
+                continue;
             AnswerEnded();
             return;
         }
     }
+}
+
+bool THttpCli::DocumentComplete() const
+{
+    return m_state != httpReady && m_state != httpWaitingProxyConnect && m_parser
+        && m_parser->Phase() == TAnswerParser::TPhase::Done;
 }
 
 void THttpCli::PeerClosed()

@@ -62,6 +62,10 @@ public:
     std::string LocalAddr = "0.0.0.0";
     bool FollowRelocation = true;
     int LocationChangeMaxCount = 5;
+    /// After the announced document, read on until the server closes, counting any
+    /// surplus byte in DiscardedCount; the caller's time-out ends a connection left open
+    /// (EndTransfer). Off: the request ends as soon as the announced length has arrived.
+    bool ReadToClose = false;
     /// Certificates trusted for TLS besides the system store (tests add their own CA).
     QList<QSslCertificate> ExtraCaCertificates;
 
@@ -85,6 +89,8 @@ public:
     const std::vector<std::string>& RcvdHeader() const { return m_header; }
     /// Relocation hops taken by the last Get.
     int LocationChangeCurCount() const { return m_hops; }
+    /// True while a request runs whose announced document has arrived in full (ReadToClose).
+    bool DocumentComplete() const;
     /// True when a socket error (other than an orderly close) hit the last request.
     bool SocketErrorSeen() const { return m_socketError; }
 

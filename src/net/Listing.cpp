@@ -3,6 +3,8 @@
 #include "core/Log.h"
 #include "core/Shared.h"
 #include "core/Text.h"
+#include <fstream>
+#include <vector>
 
 namespace sf {
 
@@ -10,10 +12,21 @@ namespace {
 
 std::string Scan(TShared& s, const std::string& path, bool mosaic)
 {
-    std::string bytes;
-    if (!FileExists(path) || !ReadFileBytes(ResolvePath(path), bytes))
+    if (!FileExists(path))
         return {};
-    const TListingScan r = ScanListingText(bytes, mosaic);
+    std::ifstream in(ResolvePath(path), std::ios::binary);
+    if (!in)
+        return {};
+    // Read in pieces: a listing of any size costs one piece and one line.
+    TListingScanner scanner(mosaic);
+    std::vector<char> piece(64 * 1024);
+    while (in) {
+        in.read(piece.data(), std::streamsize(piece.size()));
+        scanner.Feed(piece.data(), size_t(in.gcount()));
+    }
+    if (in.bad())
+        return {};
+    const TListingScan r = scanner.Finish();
     if (!r.Newest.empty() && r.LastSeen != r.Newest)
         s.Dialogs.Beep();
     return r.Newest;

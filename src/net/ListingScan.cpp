@@ -1,6 +1,5 @@
 #include "core/Text.h"
 #include "net/Listing.h"
-#include <map>
 
 namespace sf {
 
@@ -38,26 +37,72 @@ int DaysInMonth(int y, int m)
 
 } // namespace
 
+void TListingScanner::Feed(const char* data, size_t len)
+{
+    for (size_t i = 0; i < len; ++i) {
+        const char c = data[i];
+        if (c == '\n') {
+            if (!m_afterCr) // the LF of a CR LF pair ends nothing more
+                EndLine();
+            m_afterCr = false;
+        } else if (c == '\r') {
+            EndLine();
+            m_afterCr = true;
+        } else {
+            m_afterCr = false;
+            if (m_line.size() < kMaxListingLine)
+                m_line.push_back(c);
+            else
+                m_overlong = true;
+        }
+    }
+}
+
+void TListingScanner::EndLine()
+{
+    if (!m_overlong)
+        Line(m_line);
+    m_line.clear();
+    m_overlong = false;
+}
+
+void TListingScanner::Line(const std::string& line)
+{
+    // The page's lines are visited as if sorted and de-duplicated ignoring case: the last
+    // entry line is the greatest one, and of equal names the one on the least line counts.
+    const std::string name = EntryName(line);
+    if (name.empty())
+        return;
+    if (m_mosaic && (name.find("_small") != std::string::npos || UpperCase(name).find("CONUS_") == std::string::npos))
+        return;
+    const std::string key = UpperCase(line);
+    if (m_lastName.empty() || key > m_lastKey) {
+        m_lastKey = key;
+        m_lastName = name;
+    }
+    const std::string upper = UpperCase(name);
+    if (m_best.empty() || upper > m_bestUpper || (upper == m_bestUpper && key < m_bestKey)) {
+        m_bestUpper = upper;
+        m_best = name;
+        m_bestKey = key;
+    }
+}
+
+TListingScan TListingScanner::Finish()
+{
+    if (!m_line.empty() || m_overlong)
+        EndLine();
+    TListingScan r;
+    r.Newest = m_best;
+    r.LastSeen = m_lastName;
+    return r;
+}
+
 TListingScan ScanListingText(const std::string& text, bool mosaic)
 {
-    // Sorted, case-insensitive sets keyed by the upper-cased text; the first spelling stays.
-    std::map<std::string, std::string> lines;
-    for (const std::string& line : SplitLines(text))
-        lines.emplace(UpperCase(line), line);
-    std::map<std::string, std::string> names;
-    TListingScan r;
-    for (const auto& [upper, line] : lines) {
-        const std::string name = EntryName(line);
-        if (name.empty())
-            continue;
-        if (mosaic && (name.find("_small") != std::string::npos || UpperCase(name).find("CONUS_") == std::string::npos))
-            continue;
-        names.emplace(UpperCase(name), name);
-        r.LastSeen = name;
-    }
-    if (!names.empty())
-        r.Newest = names.rbegin()->second;
-    return r;
+    TListingScanner scanner(mosaic);
+    scanner.Feed(text.data(), text.size());
+    return scanner.Finish();
 }
 
 bool DecodeImageTime(const std::string& name, int currentYear, TDateTime& out)

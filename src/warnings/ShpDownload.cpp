@@ -4,6 +4,7 @@
 #include "core/Settings.h"
 #include "core/Text.h"
 #include "net/Fetch.h"
+#include <cctype>
 #include <exception>
 
 namespace sf {
@@ -28,6 +29,12 @@ std::string ShpSummaryText(int32_t count, int32_t bytes, TDateTime elapsed)
         elapsed = 0;
     return std::to_string(count) + " Files downloaded/" + std::to_string(bytes) + " bytes in " +
            FormatDateTime("nn:ss", elapsed);
+}
+
+bool IsWindowsFolder(const std::string& folder)
+{
+    const bool drive = folder.size() >= 2 && std::isalpha((unsigned char)folder[0]) && folder[1] == ':';
+    return drive || StartsWith(folder, "\\\\");
 }
 
 TShpDownload::TShpDownload(TShared& s, TWebFetch& web) : m_s(s), m_web(web)
@@ -78,7 +85,20 @@ void TShpDownload::FetchSelected()
 {
     TShared& s = m_s;
     const std::string target = Trim(s.TargetED.Caption());
-    if (!target.empty() && !EndsWith(target, "/"))
+    if (IsWindowsFolder(target)) {
+        // The settings load maps a Windows folder into the Wine prefix; one still written
+        // that way lies on no drive of this machine, so nothing is fetched into it. Said
+        // once per folder value, not at every run.
+        if (target != m_unreachableReported) {
+            m_unreachableReported = target;
+            const std::string text = "Shp file folder " + target + " cannot be reached on this machine";
+            s.Sbar.SetPanel(0, text);
+            AppendLog(s, text);
+        }
+        return;
+    }
+    m_unreachableReported.clear();
+    if (!target.empty() && !EndsWith(target, "/") && !EndsWith(target, "\\"))
         s.TargetED.SetCaption(target + "/");
 
     for (const TShpType& type : ShpTypes()) {

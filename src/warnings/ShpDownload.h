@@ -37,7 +37,11 @@ private:
 
     TShared& m_s;
     TWebFetch& m_web;
+    std::string m_unreachableReported; ///< the unreachable folder last reported, "" when none
 };
+
+/// True for a folder written the Windows way: a drive letter and ":", or "\\\\server".
+bool IsWindowsFolder(const std::string& folder);
 
 /// "<count> Files downloaded/<bytes> bytes in nn:ss" (whole hours of the run dropped).
 std::string ShpSummaryText(int32_t count, int32_t bytes, TDateTime elapsed);

@@ -107,6 +107,28 @@ TEST(IniText, ValuesCannotBreakTheLineStructure)
     EXPECT_EQ(TIniText(ini.Text()).Keys("User"), (std::vector<std::string>{"Caption", "Next"}));
 }
 
+TEST(IniText, ASaveChangesNothingButTheKeysWritten)
+{
+    // Lines ended by several CRs keep them all, however often the file is saved.
+    const std::string crs = "[User]\r\r\nLeft=12\r\r\n; note\r\r\r\n";
+    TIniText first(crs);
+    EXPECT_EQ(first.ReadInteger("User", "Left", 0), 12);
+    EXPECT_EQ(first.Text(), crs);
+    EXPECT_EQ(TIniText(TIniText(first.Text()).Text()).Text(), crs);
+    first.WriteInteger("User", "Top", 5);
+    EXPECT_EQ(first.Text(), "[User]\r\r\nLeft=12\r\r\n; note\r\r\r\nTop=5\r\n");
+
+    // Two byte-order marks: the first section is still found, and both marks stay.
+    const std::string boms = "\xEF\xBB\xBF\xEF\xBB\xBF[User]\r\nLeft=12\r\n";
+    TIniText marked(boms);
+    EXPECT_EQ(marked.ReadInteger("User", "Left", 0), 12);
+    EXPECT_EQ(marked.Text(), boms);
+    marked.WriteInteger("User", "Left", 40);
+    const TIniText reread(marked.Text());
+    EXPECT_EQ(reread.ReadInteger("User", "Left", 0), 40);
+    EXPECT_EQ(marked.Text(), "\xEF\xBB\xBF\xEF\xBB\xBF[User]\r\nLeft=40\r\n");
+}
+
 TEST(IniFile, MissingFileIsEmptyAndSaveIsAtomicWithCrLf)
 {
     test::TTempDir dir;

@@ -131,6 +131,20 @@ TEST_F(SettingsTest, IntegersBeyond32BitsGiveTheirDefaults)
     EXPECT_EQ(E.S.SelectRidge, 0);
 }
 
+TEST_F(SettingsTest, ModeOtherThanZeroOrOneIsServer)
+{
+    for (const char* value : {"7", "-1", "2", "x"}) {
+        SCOPED_TRACE(value);
+        E.S.ModeGrp.ItemIndex = 1;
+        E.Dir.Write("stormfetch.ini", std::string("[User]\r\nMode=") + value + "\r\n");
+        LoadSettings(E.S);
+        EXPECT_EQ(E.S.ModeGrp.ItemIndex, 0);
+    }
+    E.Dir.Write("stormfetch.ini", "[User]\r\nMode=1\r\n");
+    LoadSettings(E.S);
+    EXPECT_EQ(E.S.ModeGrp.ItemIndex, 1);
+}
+
 TEST_F(SettingsTest, ShutdownKeyIsOneEntryWhateverItsCase)
 {
     E.Dir.Write("stormfetch.ini", "[User]\r\nUiViewShutdown=0\r\n");

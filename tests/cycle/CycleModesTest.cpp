@@ -264,5 +264,26 @@ TEST_F(CycleClient, DisabledRecordInClientMode)
     EXPECT_TRUE(InUnderlays("LOT_N0R_0.gif"));
 }
 
+TEST_F(CycleClient, WithoutAnUnderlayFolderNothingIsReadOrDeleted)
+{
+    // The current folder holds what looks like a server's files; a client without an
+    // underlay folder must leave them alone.
+    TRadarObj& r = AddRecord("IL,Chicago,LOT");
+    const std::string before = r.Status;
+    LeaveRawFiles(At(2010, 5, 10, 14, 20));
+    const std::filesystem::path old = std::filesystem::current_path();
+    const std::string underlays = S.QuorUnderlayPath;
+    std::filesystem::current_path(underlays);
+    S.QuorUnderlayPath.clear();
+    RunCycle();
+    std::filesystem::current_path(old);
+    S.QuorUnderlayPath = underlays;
+    EXPECT_TRUE(Converted.empty());
+    EXPECT_TRUE(InUnderlays("LOT_N0R_0.gif"));
+    EXPECT_TRUE(InUnderlays("LOT_N0R_0.gfw"));
+    EXPECT_EQ(before, r.Status);
+    EXPECT_EQ("Processing suspended, cannot find local QuorServer directory!", S.StateLbl.Caption());
+}
+
 } // namespace
 } // namespace sf::test

@@ -318,6 +318,24 @@ TEST_F(SchedulerTick, MissingMapServerSuspendsProcessing)
     EXPECT_EQ("QuorServer NOT selected in UiView!", S.WindowCaption.Caption());
 }
 
+TEST_F(SchedulerTick, ClientWithoutAnUnderlayFolderIsSuspended)
+{
+    // The map server's folder exists but holds no underlay folder: a client has nowhere
+    // to take its files from, and must not work in the current folder instead.
+    S.ModeGrp.ItemIndex = 1;
+    S.QuorUnderlayPath.clear();
+    Record("LOT", Start - kOneMinute);
+    Sched->ProcessTimer();
+    EXPECT_EQ(0, Cycles);
+    EXPECT_EQ("Cannot find QuorServer directory!", S.Sbar.Panel(0));
+    EXPECT_EQ("Processing suspended, cannot find local QuorServer directory!", S.StateLbl.Caption());
+    EXPECT_TRUE(S.Process.Enabled());
+    // A server still works in its program folder.
+    S.ModeGrp.ItemIndex = 0;
+    Sched->ProcessTimer();
+    EXPECT_EQ(1, Cycles);
+}
+
 TEST_F(SchedulerTick, FailureInsideTheTickStillRestoresEverything)
 {
     Record("LOT", Start - kOneMinute);

@@ -211,3 +211,75 @@ TEST(PngReader, RefusesOversizedHeadersAndDamagedFiles)
         failed = !png.ReadRow(row.data(), error);
     EXPECT_TRUE(failed);
 }
+
+TEST(PngReader, InterlacedPassesPlaceEveryPixelOnce)
+{
+    const auto pattern = [](int y, uint8_t* out) {
+        for (int x = 0; x < 53; ++x, out += 4) {
+            out[0] = uint8_t(x * 4);
+            out[1] = uint8_t(y * 9);
+            out[2] = uint8_t(x ^ y);
+            out[3] = 255;
+        }
+    };
+    TTempDir dir;
+    const std::string plainPath = dir.Write("plain.png", EncodePngRgba(53, 21, pattern));
+    const std::string passPath = dir.Write("passes.png", EncodePngRgba(53, 21, pattern, 6, true));
+    std::string error;
+    TPngReader plain, passes;
+    ASSERT_TRUE(plain.Open(plainPath, error)) << error;
+    ASSERT_TRUE(passes.Open(passPath, error)) << error;
+    EXPECT_FALSE(plain.Interlaced());
+    ASSERT_TRUE(passes.Interlaced());
+    EXPECT_EQ(plain.StoredRows(), 21);
+
+    std::vector<uint8_t> expected(53 * 21 * 4), got(53 * 21 * 4, 0), row(53 * 4);
+    std::vector<int> writes(53 * 21, 0);
+    for (int y = 0; y < 21; ++y)
+        ASSERT_TRUE(plain.ReadRow(expected.data() + y * 53 * 4, error)) << error;
+    TPngRowSpan span;
+    int64_t stored = 0;
+    while (passes.ReadSpan(row.data(), span, error)) {
+        ++stored;
+        ASSERT_GE(span.Y, 0);
+        ASSERT_LT(span.Y, 21);
+        for (int i = 0; i < span.Count; ++i) {
+            const int x = span.First + i * span.Step;
+            ASSERT_LT(x, 53);
+            ++writes[size_t(span.Y * 53 + x)];
+            std::memcpy(got.data() + (span.Y * 53 + x) * 4, row.data() + i * 4, 4);
+        }
+    }
+    EXPECT_EQ(stored, passes.StoredRows());
+    EXPECT_EQ(std::count(writes.begin(), writes.end(), 1), 53 * 21);
+    EXPECT_EQ(got, expected);
+
+    // Whole rows of the same file still come out in picture order.
+    TPngReader again;
+    ASSERT_TRUE(again.Open(passPath, error)) << error;
+    for (int y = 0; y < 21; ++y) {
+        ASSERT_TRUE(again.ReadRow(row.data(), error)) << error;
+        ASSERT_EQ(0, std::memcmp(row.data(), expected.data() + y * 53 * 4, 53 * 4)) << "row " << y;
+    }
+}
+
+TEST(GifCodec, AFrameTheFileCannotFillIsRefusedBeforeItsBuffer)
+{
+    // 14000 x 14000 declared by a file of under a kilobyte: no LZW data that short can
+    // fill it, so the frame is refused from its descriptor.
+    auto le16 = [](int v) { return std::string{char(v & 0xFF), char(v >> 8)}; };
+    std::string gif = "GIF89a" + le16(14000) + le16(14000) + std::string("\x00\x00\x00", 3);
+    gif += "," + le16(0) + le16(0) + le16(14000) + le16(14000) + std::string("\x00", 1);
+    gif += std::string("\x08", 1);
+    for (int block = 0; block < 3; ++block)
+        gif += std::string(1, char(255)) + std::string(255, char(0x55));
+    gif += std::string("\x00;", 2);
+    ASSERT_LT(gif.size(), 1000u);
+    TGifImage out;
+    std::string error;
+    EXPECT_FALSE(DecodeGif(gif, out, error));
+    EXPECT_NE(error.find("cannot be filled"), std::string::npos) << error;
+
+    // A real picture of the same file size class still decodes.
+    EXPECT_TRUE(DecodeGif(SyntheticSiteGif("LOT", "N0R", 46000.5), out, error)) << error;
+}

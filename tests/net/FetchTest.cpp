@@ -6,6 +6,7 @@
 #include "support/TempDir.h"
 #include <QTimer>
 #include <gtest/gtest.h>
+#include "net/DownloadLimits.h"
 
 using namespace sf;
 using sf::test::THttpTestServer;
@@ -258,4 +259,121 @@ TEST_F(Fetch, TabAndLineBreaksOfAReasonPhraseNeverReachTheRecordStatus)
     Srv.Answer("/tab.gif", "HTTP/1.0 404 Not\tFound\r\nContent-Length: 4\r\n\r\ngone");
     EXPECT_FALSE(F.FetchFile(Srv.Url("/tab.gif"), Local(), &Rec));
     EXPECT_EQ(Rec.Status, "Error 404 Not Found");
+}
+
+TEST_F(Fetch, ARadarFetchCompletedBelowALongShapefileRunIsNotTimedOut)
+{
+    // The radar answer ends while a shapefile run (started from the radar fetch's pump)
+    // still drips in; the radar time-out expires during that run, after its own request.
+    const std::string body(500, 'r');
+    Srv.Script("/radar.gif", {TStep::Out("HTTP/1.0 200 OK\r\nContent-Length: 500\r\n\r\n" + body.substr(0, 100)),
+                              TStep::Wait(200), TStep::Out(body.substr(100)), TStep::Shut()});
+    Srv.Script("/tor.shp", {TStep::Out("HTTP/1.0 200 OK\r\nContent-Length: 120\r\n\r\n"),
+                            TStep::Trickle(std::string(120, 't'), 20, 400), TStep::Shut()});
+    bool started = false, shapeResult = false;
+    Srv.OnRequest = [&](const std::string& head) {
+        if (head.find("radar.gif") == std::string::npos || started)
+            return;
+        started = true;
+        QTimer::singleShot(50, [&] { shapeResult = F.FetchShapefile(Srv.Url("/tor.shp"), Dir.Path() + "tor.shp"); });
+    };
+    EXPECT_TRUE(F.FetchFile(Srv.Url("/radar.gif"), Local(), &Rec)) << S.Sbar.Panel(0);
+    EXPECT_TRUE(started);
+    EXPECT_TRUE(shapeResult);
+    EXPECT_EQ(Dir.Read("file.gif"), body);
+    EXPECT_FALSE(S.TimedOut);
+}
+
+TEST_F(Fetch, AShapefileCompletedBelowALongRadarFetchIsNotTimedOut)
+{
+    // The mirror nesting: a cycle's fetch runs inside the shapefile fetch's pump and
+    // outlasts the shapefile time-out after the shapefile answer has ended.
+    const std::string shape(120, 's');
+    Srv.Script("/tor.shp", {TStep::Out("HTTP/1.0 200 OK\r\nContent-Length: 120\r\n\r\n" + shape.substr(0, 20)),
+                            TStep::Wait(200), TStep::Out(shape.substr(20)), TStep::Shut()});
+    Srv.Script("/radar.gif", {TStep::Out("HTTP/1.0 200 OK\r\nContent-Length: 500\r\n\r\n"),
+                              TStep::Trickle(std::string(500, 'r'), 100, 400), TStep::Shut()});
+    bool started = false, radarResult = false;
+    Srv.OnRequest = [&](const std::string& head) {
+        if (head.find("tor.shp") == std::string::npos || started)
+            return;
+        started = true;
+        QTimer::singleShot(50, [&] { radarResult = F.FetchFile(Srv.Url("/radar.gif"), Local(), &Rec); });
+    };
+    EXPECT_TRUE(F.FetchShapefile(Srv.Url("/tor.shp"), Dir.Path() + "tor.shp")) << S.Sbar.Panel(0);
+    EXPECT_TRUE(started);
+    EXPECT_TRUE(radarResult);
+    EXPECT_EQ(Dir.Read("tor.shp"), shape);
+    EXPECT_EQ(F.ShapeCount(), 1);
+}
+
+TEST_F(Fetch, EachKindOfDownloadHasASizeCap)
+{
+    EXPECT_EQ(DownloadCap("/p/LOT_N0R_0.htm"), kMaxListingBytes);
+    EXPECT_EQ(DownloadCap("/p/LOT_N0R_0.gfw"), kMaxWorldFileBytes);
+    EXPECT_EQ(DownloadCap("/p/N0R_0.WLD"), kMaxWorldFileBytes);
+    EXPECT_EQ(DownloadCap("/p/LOT_N0R_Legend_0.gif"), kMaxLegendBytes);
+    EXPECT_EQ(DownloadCap("/p/LOT_N0R_0.gif"), kMaxSiteImageBytes);
+    EXPECT_EQ(DownloadCap("/p/N0R_0.png"), kMaxMosaicBytes);
+    EXPECT_EQ(DownloadCap("/p/ShpFiles/Svr.shp"), kMaxShapefileBytes);
+
+    // A world file larger than any real one ends the transfer with a clear status, with
+    // or without an announced length.
+    const std::string big(kMaxWorldFileBytes + 10000, '1');
+    Srv.ServeFile("/big.gfw", big);
+    Srv.Answer("/open.gfw", "HTTP/1.0 200 OK\r\n\r\n" + big);
+    for (const char* target : {"/big.gfw", "/open.gfw"}) {
+        SCOPED_TRACE(target);
+        Rec.Status.clear();
+        EXPECT_FALSE(F.FetchFile(Srv.Url(target), Dir.Path() + "LOT_N0R_0.gfw", &Rec));
+        EXPECT_EQ(Rec.Status, "Error 404 download larger than 65536 bytes");
+        EXPECT_NE(S.Sbar.Panel(0).find("download larger than 65536 bytes"), std::string::npos) << S.Sbar.Panel(0);
+    }
+    // The same bytes as an image are well within its cap.
+    EXPECT_TRUE(F.FetchFile(Srv.Url("/big.gfw"), Dir.Path() + "LOT_N0R_0.gif", &Rec));
+    EXPECT_TRUE(F.FetchShapefile(Srv.Url("/big.gfw"), Dir.Path() + "Svr.shp"));
+}
+
+TEST_F(Fetch, ASlowDripEndsAtTheOverallLimit)
+{
+    // One byte every 40 ms keeps the inactivity rule (200 ms) met for ever; the whole
+    // file may take 30 x 200 ms.
+    S.RidgeTimer.SetInterval(200);
+    Srv.Script("/drip.gif", {TStep::Out("HTTP/1.0 200 OK\r\n\r\n"), TStep::Trickle(std::string(500, 'd'), 1, 40),
+                             TStep::Shut()});
+    bool guardFired = false;
+    QTimer guard;
+    guard.setSingleShot(true);
+    QObject::connect(&guard, &QTimer::timeout, [&] {
+        guardFired = true;
+        F.RidgeCli().Abort();
+    });
+    guard.start(15000);
+    EXPECT_FALSE(F.FetchFile(Srv.Url("/drip.gif"), Local(), &Rec));
+    EXPECT_FALSE(guardFired);
+    EXPECT_EQ(Rec.Status, "Error 404 download took longer than 6 s");
+    EXPECT_FALSE(S.RidgeTimer.Enabled());
+}
+
+TEST_F(Fetch, SurplusAfterTheAnnouncedLengthFailsHoweverItIsSplit)
+{
+    // The same answer with its two surplus bytes in the last segment, or 300 ms later.
+    Srv.Script("/together", {TStep::Out("HTTP/1.0 200 OK\r\nContent-Length: 6\r\n\r\nabcdefXY"), TStep::Shut()});
+    Srv.Script("/later", {TStep::Out("HTTP/1.0 200 OK\r\nContent-Length: 6\r\n\r\nabcdef"), TStep::Wait(300),
+                          TStep::Out("XY"), TStep::Shut()});
+    Srv.Script("/exact", {TStep::Out("HTTP/1.0 200 OK\r\nContent-Length: 6\r\n\r\nabcdef"), TStep::Wait(300),
+                          TStep::Shut()});
+    Srv.Script("/open", {TStep::Out("HTTP/1.0 200 OK\r\nContent-Length: 6\r\n\r\nabcdef"), TStep::Hang()});
+    for (const char* target : {"/together", "/later"}) {
+        SCOPED_TRACE(target);
+        EXPECT_FALSE(F.FetchFile(Srv.Url(target), Local(), &Rec));
+        EXPECT_EQ(S.Sbar.Panel(0), Srv.Url(target) + " download failed");
+    }
+    EXPECT_TRUE(F.FetchFile(Srv.Url("/exact"), Local(), &Rec));
+    // A server that leaves the connection open after the whole document: the time-out
+    // ends the reading, and the document counts.
+    EXPECT_TRUE(F.FetchFile(Srv.Url("/open"), Local(), &Rec)) << S.Sbar.Panel(0);
+    EXPECT_EQ(Dir.Read("file.gif"), "abcdef");
+    EXPECT_TRUE(F.FetchShapefile(Srv.Url("/open"), Dir.Path() + "x.shp") == false); // under 90 bytes
+    EXPECT_FALSE(F.ShpTimedOut());
 }

@@ -98,3 +98,40 @@ TEST_F(Listing, ImageTimes)
     EXPECT_EQ(ImageTimeFromName(S, "LOT_20110601_2359_N0R"), EncodeDateTime({2011, 6, 1, 23, 59, 0, 0}));
     EXPECT_EQ(ImageTimeFromName(S, "LOT_20080229_0000"), EncodeDateTime({2008, 2, 29, 0, 0, 0, 0}));
 }
+
+TEST_F(Listing, LinesEndAtCrLfLfOrALoneCr)
+{
+    // A page whose lines end in lone CRs holds one entry per line like any other page:
+    // only the first anchor of a line counts, so an unsplit page would give the first name.
+    const std::string p = Page(Entry("LOT_20100510_1509_N0R") + "\r" + Entry("LOT_20100510_1519_N0R") + "\r" +
+                               Entry("LOT_20100510_1514_N0R") + "\r");
+    EXPECT_EQ(ScanSiteListing(S, p), "LOT_20100510_1519_N0R");
+    const TListingScan mixed = ScanListingText(Entry("LOT_20100510_1501_N0R") + "\r\n" + Entry("LOT_20100510_1502_N0R") +
+                                                   "\n" + Entry("LOT_20100510_1503_N0R") + "\r\r\n" + Entry("LOT_20100510_1504_N0R"),
+                                               false);
+    EXPECT_EQ(mixed.Newest, "LOT_20100510_1504_N0R");
+    EXPECT_EQ(mixed.LastSeen, "LOT_20100510_1504_N0R");
+}
+
+TEST_F(Listing, PiecesSplitAnywhereGiveTheSameScan)
+{
+    const std::string text = "<html>\r\n" + Entry("LOT_20100510_1509_N0R") + "\r\n" + Entry("LOT_20100510_1519_N0R") +
+                             "\r" + Entry("lot_20100510_1519_n0r") + "\n" + Entry("LOT_20100510_1514_N0R") + "\r\n";
+    const TListingScan whole = ScanListingText(text, false);
+    for (size_t piece : {size_t(1), size_t(2), size_t(7), size_t(64)}) {
+        TListingScanner scanner(false);
+        for (size_t at = 0; at < text.size(); at += piece)
+            scanner.Feed(text.data() + at, std::min(piece, text.size() - at));
+        const TListingScan r = scanner.Finish();
+        EXPECT_EQ(r.Newest, whole.Newest) << piece;
+        EXPECT_EQ(r.LastSeen, whole.LastSeen) << piece;
+    }
+    EXPECT_EQ(whole.Newest, "LOT_20100510_1519_N0R");
+}
+
+TEST_F(Listing, AnOverlongLineHoldsNoEntry)
+{
+    const std::string longLine = Entry("LOT_20100510_1559_N0R") + std::string(TListingScanner::kMaxListingLine, ' ');
+    const TListingScan r = ScanListingText(Entry("LOT_20100510_1509_N0R") + "\n" + longLine + "\n", false);
+    EXPECT_EQ(r.Newest, "LOT_20100510_1509_N0R");
+}

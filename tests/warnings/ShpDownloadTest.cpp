@@ -116,6 +116,32 @@ TEST_F(ShpDownloadTest, TargetWithoutSlashGetsOneAndEmptyTargetWritesToTheCurren
     EXPECT_TRUE(std::filesystem::exists(cwd.Path() + "smw.dbf"));
 }
 
+TEST_F(ShpDownloadTest, UnmappedWindowsFolderIsReportedOnceAndNothingIsFetched)
+{
+    ServeSet({"Svr.shp", "svr.shx", "Svr.dbf"}, 150);
+    s.SVRChk.Checked = true;
+    s.Logerrors1.Checked = true;
+    s.TargetED.SetCaption("Q:\\Nowhere\\ShpFiles\\");
+    shp.ShpDownloadBtnClick();
+    shp.ShpDownloadBtnClick();
+    EXPECT_TRUE(targets.empty());
+    EXPECT_EQ(s.TargetED.Caption(), "Q:\\Nowhere\\ShpFiles\\");
+    EXPECT_EQ(s.Sbar.Panel(0), "Shp file folder Q:\\Nowhere\\ShpFiles\\ cannot be reached on this machine");
+    EXPECT_EQ(redraws, 2); // the closing redraw still runs
+    std::string log;
+    for (const auto& e : std::filesystem::directory_iterator(dir.Path()))
+        if (e.path().filename().string().find("ErrorLog") != std::string::npos)
+            log = dir.Read(e.path().filename().string());
+    const std::string line = "cannot be reached on this machine";
+    ASSERT_NE(log.find(line), std::string::npos);
+    EXPECT_EQ(log.find(line, log.find(line) + 1), std::string::npos);
+    // A folder ending in either separator gets none appended.
+    s.TargetED.SetCaption("Q:/Nowhere/");
+    shp.ShpDownloadBtnClick();
+    EXPECT_EQ(s.TargetED.Caption(), "Q:/Nowhere/");
+    EXPECT_TRUE(targets.empty());
+}
+
 TEST_F(ShpDownloadTest, NoTypeSelectedStillReportsAndRedraws)
 {
     shp.ShpDownloadBtnClick();

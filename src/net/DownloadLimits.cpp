@@ -1,0 +1,23 @@
+#include "net/DownloadLimits.h"
+#include "core/Text.h"
+
+namespace sf {
+
+int64_t DownloadCap(const std::string& localPath)
+{
+    const size_t slash = localPath.find_last_of("/\\");
+    const std::string name = LowerCase(slash == std::string::npos ? localPath : localPath.substr(slash + 1));
+    const size_t dot = name.rfind('.');
+    const std::string ext = dot == std::string::npos ? std::string() : name.substr(dot);
+    if (ext == ".htm" || ext == ".html")
+        return kMaxListingBytes;
+    if (ext == ".gfw" || ext == ".wld")
+        return kMaxWorldFileBytes;
+    if (ext == ".gif")
+        return name.find("_legend") != std::string::npos ? kMaxLegendBytes : kMaxSiteImageBytes;
+    if (ext == ".png")
+        return kMaxMosaicBytes;
+    return kMaxShapefileBytes;
+}
+
+} // namespace sf
