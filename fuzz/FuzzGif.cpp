@@ -8,7 +8,7 @@ using sf::fuzz::Check;
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     // Screens the loaders accept may still be huge; large ones only slow the search down.
-    if (size >= 10 && (data[6] | data[7] << 8) * (data[8] | data[9] << 8) > (1 << 20))
+    if (size >= 10 && uint64_t(data[6] | data[7] << 8) * uint64_t(data[8] | data[9] << 8) > (1u << 20))
         return 0;
     const std::string bytes(reinterpret_cast<const char*>(data), size);
     sf::TGifImage gif;

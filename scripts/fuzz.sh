@@ -9,8 +9,8 @@ build="$top/build-asan"
 if [ "${1:-}" = "--list" ] || [ $# -ne 2 ]; then
   echo "usage: scripts/fuzz.sh TARGET SECONDS; targets:"
   sed -n 's/^stormfetch_fuzzer(\([a-z_0-9]*\) .*/  \1/p' "$top/fuzz/CMakeLists.txt"
-  [ $# -eq 2 ] || exit 2
-  exit 0
+  [ "${1:-}" = "--list" ] && exit 0
+  exit 2
 fi
 target=$1 seconds=$2
 CC=clang CXX=clang++ cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \

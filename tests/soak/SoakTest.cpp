@@ -177,9 +177,11 @@ TEST(Soak, TwentyFourHoursOfTicksLeaveNothingBehind)
         for (const auto& e : fs::directory_iterator(folder)) {
             const std::string ext = LowerCase(e.path().extension().string());
             EXPECT_NE(ext, ".tmp") << e.path();
-            if (folder == s.ProgramDir)
-                for (const char* raw : {".gif", ".gfw", ".png", ".wld", ".htm"})
+            if (folder == s.ProgramDir) {
+                for (const char* raw : {".gif", ".gfw", ".png", ".wld", ".htm"}) {
                     EXPECT_NE(ext, raw) << "raw download left behind: " << e.path();
+                }
+            }
         }
 
     const auto lists = FindFiles(home.Path() + kListFileReadName);
