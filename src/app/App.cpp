@@ -2,6 +2,7 @@
 #include "app/CommandLine.h"
 #include "app/ConsoleView.h"
 #include "app/Demo.h"
+#include "app/FrontEnd.h"
 #include "app/Main.h"
 #include "app/SignalWatch.h"
 #include "app/SingleInstance.h"
@@ -16,18 +17,17 @@
 
 namespace sf {
 
-namespace {
-
-bool DisplayAvailable()
+bool WindowPossible()
 {
-    const char* x = std::getenv("DISPLAY");
-    const char* w = std::getenv("WAYLAND_DISPLAY");
-    return (x && *x) || (w && *w);
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+        const char* v = std::getenv(name);
+        if (v && *v)
+            return true;
+    }
+    return false;
 }
 
-} // namespace
-
-int RunStormfetch(int argc, char** argv)
+int RunStormfetch(int argc, char** argv, const TFrontEnd* frontEnd)
 {
     std::vector<std::string> args(argv + 1, argv + argc);
     TParseResult parsed = ParseCommandLine(args);
@@ -45,7 +45,9 @@ int RunStormfetch(int argc, char** argv)
         return kExitOk;
     }
 
-    QCoreApplication app(argc, argv);
+    const bool withWindow = frontEnd && !opt.Headless && WindowPossible();
+    std::unique_ptr<QCoreApplication> app =
+        withWindow ? frontEnd->MakeApplication(argc, argv) : std::make_unique<QCoreApplication>(argc, argv);
     QCoreApplication::setApplicationName("Stormfetch");
 
     // One running copy per user; a second one hands its notice to the first and ends.
@@ -68,8 +70,8 @@ int RunStormfetch(int argc, char** argv)
             instance->Listen();
     }
 
-    if (!opt.Headless)
-        std::cerr << "stormfetch: " << (DisplayAvailable() ? "no window in this build" : "no display")
+    if (!opt.Headless && !withWindow)
+        std::cerr << "stormfetch: " << (WindowPossible() ? "no window in this build" : "no display")
                   << ", running headless" << std::endl;
 
     // --home, else the executable's folder when writable, else $XDG_DATA_HOME/stormfetch/.
@@ -82,7 +84,9 @@ int RunStormfetch(int argc, char** argv)
     }
 
     TSystemClock clock;
-    THeadlessDialogs dialogs(std::cout, std::cerr, isatty(STDOUT_FILENO) == 1);
+    THeadlessDialogs headlessDialogs(std::cout, std::cerr, isatty(STDOUT_FILENO) == 1);
+    std::unique_ptr<IDialogs> windowDialogs = withWindow ? frontEnd->MakeDialogs() : nullptr;
+    IDialogs& dialogs = windowDialogs ? *windowDialogs : static_cast<IDialogs&>(headlessDialogs);
 
     std::unique_ptr<TDemoFeed> demo;
     std::string winePrefix = opt.WinePrefix;
@@ -104,6 +108,7 @@ int RunStormfetch(int argc, char** argv)
     if (demo)
         demo->Attach(main);
     main.Wire();
+    std::unique_ptr<IWindowView> window = withWindow ? frontEnd->MakeWindow(main) : nullptr;
 
     int status = kExitOk;
     bool inLoop = false;
@@ -134,6 +139,8 @@ int RunStormfetch(int argc, char** argv)
     if (demo)
         demo->Started(view);
     main.FirstShow();
+    if (window)
+        window->FirstShown();
 
     if (!main.CloseRequested()) {
         if (opt.Once) {
@@ -146,7 +153,7 @@ int RunStormfetch(int argc, char** argv)
                 });
             inLoop = true;
             if (!main.CloseRequested())
-                app.exec();
+                app->exec();
             inLoop = false;
         }
     }

@@ -4,7 +4,9 @@
 #pragma once
 #include "core/Shared.h"
 #include <functional>
+#include <cstdint>
 #include <memory>
+#include <utility>
 #include <string>
 
 namespace sf {
@@ -29,6 +31,8 @@ struct TMainSteps {
     std::function<void(const std::string& path)> DeleteStaleImages;
     std::function<bool()> FetchBusy;           ///< the radar or the shapefile client is not idle
     std::function<void()> AbortFetch;          ///< aborts the running transfers
+    /// Bytes received and announced length (-1: unknown) of the radar client's transfer.
+    std::function<std::pair<int64_t, int64_t>()> TransferProgress;
 };
 
 /// How the program was started (from the command line).
@@ -93,6 +97,8 @@ public:
 private:
     struct TParts;
     void WireHooks();
+    /// Gives the buttons and menu items their click handlers (OnClick).
+    void WireClicks();
     void SetTrayTip();
     /// Waits up to seconds while the Process timer stays disabled, pumping.
     void WaitForCycle(double seconds);
@@ -115,7 +121,7 @@ extern const char* const kModeHint;
 std::string StartLine(const std::string& programDir, bool client);
 /// "Stormfetch 2.9.1 Shut down while in server mode. " (or client mode), without the memory status.
 std::string ShutdownLine(bool client);
-/// The first 63 characters of a tip text.
+/// The first 63 characters of a tip text (whole UTF-8 characters).
 std::string TrayTipText(const std::string& tip);
 
 } // namespace sf

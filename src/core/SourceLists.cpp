@@ -107,9 +107,14 @@ void SortItems(std::vector<std::string>& items)
 
 bool LoadSourceLists(TShared& s, std::string* error)
 {
-    if (!FillItems(s.ProgramDir + "Products.txt", BuiltInProducts(), s.ProductCmb.Items, error))
+    std::vector<std::string> items;
+    if (!FillItems(s.ProgramDir + "Products.txt", BuiltInProducts(), items, error))
         return false;
-    return FillItems(s.ProgramDir + "Radars.txt", BuiltInRadars(), s.RadarCmb.Items, error);
+    s.ProductCmb.Items = items;
+    if (!FillItems(s.ProgramDir + "Radars.txt", BuiltInRadars(), items, error))
+        return false;
+    s.RadarCmb.Items = items;
+    return true;
 }
 
 } // namespace sf
