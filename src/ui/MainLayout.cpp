@@ -111,12 +111,11 @@ void TMainWindow::BuildLayout()
     auto* pnlLay = new QVBoxLayout(m_ridgePnl);
     pnlLay->setContentsMargins(2, 2, 2, 2);
     m_grid = new TGridView(m_s, m_ridgePnl);
-    m_grid->setMinimumHeight(3 * 18 + 24);
+    m_grid->setMinimumHeight(2 * 18 + 24);
     m_grid->IsStale = [this](int dataRow) { return RecordStale(dataRow); };
     m_grid->OpenPopup = [this](const QPoint& p) { OpenGridPopup(p); };
     m_grid->setToolTip(QString::fromStdString(m_s.RadarGrid.Hint.Get()));
     pnlLay->addWidget(m_grid);
-    middle->addWidget(m_ridgePnl, 1);
     m_bind["RadarGrid"].push_back([this](const TChange& ch) {
         switch (ch.What) {
         case TProperty::Size: m_grid->Refill(); break;
@@ -132,22 +131,39 @@ void TMainWindow::BuildLayout()
             UpdateTip();
     });
 
-    auto* side = new QVBoxLayout;
-    side->setSpacing(0);
+    // Options under the grid; the shapefile group and the picture beside them.
+    auto* left = new QVBoxLayout;
+    left->setSpacing(0);
+    left->addWidget(m_ridgePnl, 1);
+    auto* options = new QGridLayout;
+    options->setVerticalSpacing(0);
     m_s.AccumChk.SetCaption(m_s.AccumChk.Caption().empty() ? "Accumulate radar image underlays" : m_s.AccumChk.Caption());
     m_s.LegendChk.SetCaption(m_s.LegendChk.Caption().empty() ? "Add radar legend" : m_s.LegendChk.Caption());
+    int n = 0;
     for (TCheckBox* c : {&m_s.SaveGifChk, &m_s.LegendChk, &m_s.AccumChk, &m_s.RedrawChk}) {
         auto* w = new QCheckBox;
         BindCheck(*c, w);
-        side->addWidget(w);
+        // The redraw box gets a whole line: its caption names the underlay.
+        if (c == &m_s.RedrawChk)
+            options->addWidget(w, 2, 0, 1, 2);
+        else
+            options->addWidget(w, n / 2, n % 2);
         if (c == &m_s.AccumChk)
             m_accumChk = w;
+        ++n;
     }
+    left->addLayout(options);
+    middle->addLayout(left, 1);
+
+    auto* side = new QVBoxLayout;
+    side->setSpacing(1);
     auto* shp = new QGroupBox("Download NWS warning shp files.");
     shp->setObjectName("ShpGroup");
+    shp->setFixedWidth(236);
     auto* shpLay = new QGridLayout(shp);
-    shpLay->setContentsMargins(4, 2, 4, 2);
-    shpLay->setVerticalSpacing(1);
+    shpLay->setContentsMargins(4, 0, 4, 2);
+    shpLay->setVerticalSpacing(0);
+    shpLay->setHorizontalSpacing(4);
     auto* url = new QLineEdit;
     BindEdit(m_s.ShpURLEd, url);
     shpLay->addWidget(url, 0, 0, 1, 3);
@@ -173,6 +189,7 @@ void TMainWindow::BuildLayout()
     shpLay->addWidget(MakeLabel(m_s.ShpLbl, true), 5, 0, 1, 3);
     side->addWidget(shp);
     m_preview = new TPreview(m_s, central);
+    m_preview->setFixedWidth(236);
     side->addWidget(m_preview, 1);
     middle->addLayout(side);
     root->addLayout(middle, 1);

@@ -55,6 +55,12 @@ TMainWindow::TMainWindow(TMain& main, bool trayAvailable) : m_main(main), m_s(ma
     setMinimumSize(594, 395);
     setMaximumSize(800, 600);
     setWindowIcon(ProgramIcon());
+    // The window holds many controls in a small area: a compact font, as on the
+    // desktop the program came from.
+    QFont f = font();
+    if (f.pointSizeF() > 8.5)
+        f.setPointSizeF(8.5);
+    setFont(f);
     m_tray = std::make_unique<TTray>(m_s, trayAvailable, ProgramIcon());
     m_tray->OnRestore = [this] { Restore(); };
     m_tray->OnExit = [this] { m_main.RequestClose(); };

@@ -1,5 +1,6 @@
 #include "ui/Preview.h"
 #include "core/DateTime.h"
+#include "core/Files.h"
 #include "core/Grid.h"
 #include "core/Text.h"
 #include <QFileInfo>
@@ -61,7 +62,7 @@ void TPreview::Refresh()
     const std::string name = selected ? rec->LocalName : m_s.UnderlayName;
     const QString file = name.empty() || m_s.QuorUnderlayPath.empty()
                              ? QString()
-                             : QString::fromStdString(m_s.QuorUnderlayPath + name);
+                             : QString::fromStdString(ResolvePath(m_s.QuorUnderlayPath + name));
     const QFileInfo fi(file);
     const QDateTime stamp = fi.exists() ? fi.lastModified() : QDateTime();
     if (file != m_file || stamp != m_fileTime) {

@@ -1,6 +1,7 @@
 #include "ui/WindowFrontEnd.h"
 #include "ui/MainWindow.h"
 #include "ui/QtDialogs.h"
+#include "ui/Screenshot.h"
 #include <QApplication>
 #include <QSystemTrayIcon>
 
@@ -35,6 +36,7 @@ TFrontEnd WindowFrontEnd()
         auto w = std::make_unique<TMainWindow>(main, QSystemTrayIcon::isSystemTrayAvailable());
         if (state->Dialogs)
             state->Dialogs->SetParent(w.get());
+        ArmScreenshots(*w, main);
         return w;
     };
     return f;
