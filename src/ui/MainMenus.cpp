@@ -86,10 +86,7 @@ void TMainWindow::BuildMenus()
     help->setObjectName("HelpMenu");
     QAction* manual = help->addAction("&Help");
     manual->setObjectName("Help1");
-    // F1 anywhere in the window: the window sees the key before its controls.
-    manual->setShortcut(QKeySequence(Qt::Key_F1));
-    manual->setShortcutContext(Qt::WindowShortcut);
-    addAction(manual);
+    // F1 anywhere in the window is caught by the window's key preview (eventFilter).
     connect(manual, &QAction::triggered, this, [this] { OpenManual(); });
     QAction* more = help->addAction("&Additional Help");
     more->setObjectName("AdditionalHelp1");

@@ -8,9 +8,12 @@
 #include "ui/Staleness.h"
 #include "ui/Tray.h"
 #include <QAction>
+#include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QKeyEvent>
+#include <QTimer>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -67,6 +70,7 @@ TMainWindow::TMainWindow(TMain& main, bool trayAvailable) : m_main(main), m_s(ma
     BuildLayout();
     BuildMenus();
     m_hubId = m_s.Hub.Subscribe([this](const TChange& c) { Announced(c); });
+    qApp->installEventFilter(this);
 
     // The icon appears with the first creation step; its tip follows TrayTip.
     TMainSteps& steps = m_main.Steps();
@@ -262,8 +266,12 @@ void TMainWindow::changeEvent(QEvent* e)
 {
     QMainWindow::changeEvent(e);
     if (e->type() == QEvent::WindowStateChange && isMinimized() && m_tray->Available()) {
-        // Minimized, the program is reached through the icon only.
-        hide();
+        // Minimized, the program is reached through the icon only. Hidden once the
+        // state change is over: hiding inside it is undone by some window systems.
+        QTimer::singleShot(0, this, [this] {
+            if (isMinimized())
+                hide();
+        });
     }
 }
 
@@ -292,6 +300,14 @@ void TMainWindow::resizeEvent(QResizeEvent* e)
 
 bool TMainWindow::eventFilter(QObject* watched, QEvent* event)
 {
+    // Key preview: the window sees each key before the control that has the focus.
+    if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_F1) {
+        auto* w = qobject_cast<QWidget*>(watched);
+        if (w && w->window() == this) {
+            OpenManual();
+            return true;
+        }
+    }
     if (watched == m_ridgePnl && event->type() == QEvent::MouseMove)
         m_grid->PanelHover();
     return QMainWindow::eventFilter(watched, event);

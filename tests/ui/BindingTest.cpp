@@ -137,10 +137,11 @@ TEST(WindowBinding, InputReachesTheViewModelAndTheHandlers)
 TEST(WindowBinding, ModeButtonRunsTheModeSwitch)
 {
     TWindowFixture f;
+    f.Window->show();
     QTest::mouseClick(f.Find<QRadioButton>("ModeGrp1"), Qt::LeftButton);
     EXPECT_EQ(f.S().ModeGrp.ItemIndex.Get(), 1);
-    EXPECT_EQ(f.Find<QPushButton>("DownloadBtn")->text(), "Process");
-    EXPECT_EQ(f.Window->windowTitle(), "Stormfetch 2.9.1 Client mode");
+    EXPECT_EQ(f.Find<QPushButton>("DownloadBtn")->text().toStdString(), "Process");
+    EXPECT_EQ(f.Window->windowTitle().toStdString(), "Stormfetch 2.9.1 Client mode");
 }
 
 TEST(WindowBinding, FileMenuTogglesAreSavedAsTheirHandlersSay)

@@ -3,6 +3,7 @@
 #include "WindowFixture.h"
 #include "core/Grid.h"
 #include "ui/GridView.h"
+#include "ui/Preview.h"
 #include "ui/Staleness.h"
 #include "ui/Tray.h"
 #include <QAbstractItemView>
@@ -12,6 +13,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -35,12 +37,15 @@ TEST(WindowKeys, SelectorsOpenOnTypingAndTabMovesOn)
 {
     TWindowFixture f;
     f.Window->show();
+    f.Window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(f.Window.get(), 5000));
     auto* radar = f.Find<QComboBox>("RadarCmb");
     auto* product = f.Find<QComboBox>("ProductCmb");
     auto* target = f.Find<QComboBox>("TargetCmb");
     f.S().RadarCmb.Items = {"IL,Chicago,LOT", "WI,Milwaukee,MKX"};
     radar->setFocus();
-    QTest::keyClick(radar->lineEdit(), Qt::Key_W);
+    // Page Down lies above the space bar: it opens the list.
+    QTest::keyClick(radar->lineEdit(), Qt::Key_PageDown);
     EXPECT_TRUE(radar->view()->isVisible());
     radar->hidePopup();
     // Enter does nothing; Tab goes from the source to the product selector, then to the
@@ -51,6 +56,7 @@ TEST(WindowKeys, SelectorsOpenOnTypingAndTabMovesOn)
     EXPECT_TRUE(product->lineEdit()->hasFocus() || product->hasFocus());
     QTest::keyClick(product->lineEdit(), Qt::Key_Tab);
     EXPECT_TRUE(f.Find<QCheckBox>("AccumChk")->hasFocus());
+    f.S().TargetCmb.Items = {"/a/", "/b/"};
     target->setFocus();
     QTest::keyClick(target->lineEdit(), Qt::Key_Tab);
     EXPECT_TRUE(f.Find<QPushButton>("AddTargetBtn")->hasFocus());
@@ -230,9 +236,11 @@ TEST(WindowFrame, HelpWebSitesAndAbout)
     f.Action("AdditionalHelp1")->trigger();
     ASSERT_EQ(f.Dialogs.Opened.size(), 2u);
     EXPECT_EQ(f.Dialogs.Opened[1], f.Home.Path() + "Stormfetch2Help.txt");
-    // F1 opens the manual (found in the source tree's data folder).
+    // F1 opens the manual (found in the source tree's data folder), whichever control has the focus.
     f.Window->show();
-    QTest::keyClick(f.Window.get(), Qt::Key_F1);
+    f.Window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(f.Window.get(), 5000));
+    QTest::keyClick(f.Find<QLineEdit>("ShpURLEd"), Qt::Key_F1);
     ASSERT_EQ(f.Dialogs.Opened.size(), 3u);
     EXPECT_NE(f.Dialogs.Opened[2].find("manual/index.html"), std::string::npos);
 
@@ -247,4 +255,22 @@ TEST(WindowFrame, HelpWebSitesAndAbout)
     EXPECT_EQ(title, "About Stormfetch");
     EXPECT_EQ(product, "Stormfetch 2.9.1");
     EXPECT_EQ(version, "Stormfetch");
+}
+
+TEST(WindowPreview, TransferBarShowsBytesOfLengthOrBusy)
+{
+    TWindowFixture f;
+    TPreview& p = f.Window->Preview();
+    p.TransferChanged("Receiving http://h/x.gif 2048 b", 2048, 8192);
+    EXPECT_EQ(p.Progress().maximum(), 8);
+    EXPECT_EQ(p.Progress().value(), 2);
+    // Without a length the bar only shows that something is running.
+    p.TransferChanged("Receiving http://h/x.gif 4096 b", 4096, -1);
+    EXPECT_EQ(p.Progress().maximum(), 0);
+    p.TransferChanged("http://h/x.gif received 4096 b in 0 secs", 4096, -1);
+    EXPECT_EQ(p.Progress().maximum(), 1);
+    EXPECT_EQ(p.Progress().value(), 0);
+    // With no underlay known the picture says so.
+    EXPECT_TRUE(p.Image().isNull());
+    EXPECT_EQ(p.InfoText(), "No underlay");
 }
