@@ -274,3 +274,22 @@ TEST(WindowPreview, TransferBarShowsBytesOfLengthOrBusy)
     EXPECT_TRUE(p.Image().isNull());
     EXPECT_EQ(p.InfoText(), "No underlay");
 }
+
+TEST(WindowFrame, StoredBoundsAndHintPauseAreAppliedAndFollowTheWindow)
+{
+    TWindowFixture f;
+    TShared& s = f.S();
+    s.WindowLeft = 30;
+    s.WindowTop = 40;
+    s.WindowWidth = 700;
+    s.WindowHeight = 450;
+    s.HintPauseMS = 2500;
+    f.Window->FirstShown();
+    EXPECT_EQ(f.Window->geometry().size(), QSize(700, 450));
+    EXPECT_EQ(f.Find<QPushButton>("AddBtn")->toolTipDuration(), 2500);
+    // A new size is remembered for the next save of the settings.
+    f.Window->resize(760, 500);
+    QApplication::processEvents();
+    EXPECT_EQ(s.WindowWidth, 760);
+    EXPECT_EQ(s.WindowHeight, 500);
+}
