@@ -12,6 +12,11 @@ void TMain::WireClicks()
 {
     TParts& p = *m_parts;
     TShared& s = m_s;
+    s.RadarCmb.Hint = "Select an Internet source for underlay radar images";
+    s.ProductCmb.Hint = "Select a radar product to download from source";
+    s.AccumChk.SetCaption("Accumulate radar image underlays");
+    if (s.LegendChk.Caption().empty())
+        s.LegendChk.SetCaption("Add radar legend");
     s.AddBtn.OnClick = [&s] { AddBtnClick(s); };
     s.DeleteBtn.OnClick = [&s] { DeleteBtnClick(s); };
     s.DeleteRecord1.OnClick = [&s] { DeleteBtnClick(s); };

@@ -69,9 +69,13 @@ void TGridView::Refill()
     for (int c = 0; c < cols; ++c)
         titles << QString::fromStdString(g.Cell(c, 0));
     setHorizontalHeaderLabels(titles);
-    for (int c = 0; c < cols && c < (int)g.ColWidths.size(); ++c)
-        if (columnWidth(c) != g.ColWidths[c] && !horizontalHeader()->isSectionHidden(c))
-            setColumnWidth(c, g.ColWidths[c]);
+    // The widths are applied when the view-model's change, so a column the user widened
+    // keeps its width across the rebuilds after every cycle.
+    if (g.ColWidths != m_widths) {
+        m_widths = g.ColWidths;
+        for (int c = 0; c < cols && c < (int)m_widths.size(); ++c)
+            setColumnWidth(c, m_widths[c]);
+    }
     for (int r = 0; r < rows; ++r) {
         for (int c = 0; c < cols; ++c)
             ItemAt(c, r)->setText(QString::fromStdString(g.Cell(c, r + 1)));

@@ -43,6 +43,7 @@ private:
     void Colour(int dataRow);
     TShared& m_s;
     TGridHint m_hint;
+    std::vector<int> m_widths; ///< the view-model's widths last applied
     bool m_updating = false;
 };
 

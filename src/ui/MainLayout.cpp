@@ -79,8 +79,6 @@ void TMainWindow::BuildLayout()
     sel->addWidget(new QLabel("Select Radar underlay image source"), 0, 0);
     sel->addWidget(new QLabel("Select Radar underlay product"), 0, 1);
     auto* radarCmb = new QComboBox;
-    m_s.RadarCmb.Hint = "Select an Internet source for underlay radar images";
-    m_s.ProductCmb.Hint = "Select a radar product to download from source";
     BindCombo(m_s.RadarCmb, radarCmb);
     auto* productCmb = new QComboBox;
     BindCombo(m_s.ProductCmb, productCmb);
@@ -137,8 +135,6 @@ void TMainWindow::BuildLayout()
     left->addWidget(m_ridgePnl, 1);
     auto* options = new QGridLayout;
     options->setVerticalSpacing(0);
-    m_s.AccumChk.SetCaption(m_s.AccumChk.Caption().empty() ? "Accumulate radar image underlays" : m_s.AccumChk.Caption());
-    m_s.LegendChk.SetCaption(m_s.LegendChk.Caption().empty() ? "Add radar legend" : m_s.LegendChk.Caption());
     int n = 0;
     for (TCheckBox* c : {&m_s.SaveGifChk, &m_s.LegendChk, &m_s.AccumChk, &m_s.RedrawChk}) {
         auto* w = new QCheckBox;

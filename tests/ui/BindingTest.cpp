@@ -184,4 +184,9 @@ TEST(WindowBinding, AddButtonAddsARecordThatTheGridShows)
     EXPECT_EQ(grid.item(0, 3)->text(), "OK");
     grid.selectRow(0);
     EXPECT_EQ(s.RadarGrid.Row.Get(), 1);
+    // A column the user widened keeps its width when the grid is rebuilt.
+    grid.setColumnWidth(0, 150);
+    RebuildGrid(s);
+    EXPECT_EQ(grid.columnWidth(0), 150);
+    EXPECT_EQ(grid.item(0, 0)->text(), "IL,Chicago,LOT");
 }
