@@ -81,10 +81,10 @@ TMainWindow::TMainWindow(TMain& main, bool trayAvailable) : m_main(main), m_s(ma
         m_tray->Show();
         UpdateTip();
     };
-    auto previousTip = m_s.Hooks.SetTrayTip;
-    m_s.Hooks.SetTrayTip = [this, previousTip] {
-        if (previousTip)
-            previousTip();
+    m_previousTip = m_s.Hooks.SetTrayTip;
+    m_s.Hooks.SetTrayTip = [this] {
+        if (m_previousTip)
+            m_previousTip();
         UpdateTip();
     };
     resize(m_s.WindowWidth, m_s.WindowHeight);
@@ -93,7 +93,7 @@ TMainWindow::TMainWindow(TMain& main, bool trayAvailable) : m_main(main), m_s(ma
 TMainWindow::~TMainWindow()
 {
     m_s.Hub.Unsubscribe(m_hubId);
-    m_s.Hooks.SetTrayTip = nullptr;
+    m_s.Hooks.SetTrayTip = m_previousTip;
 }
 
 void TMainWindow::On(const TControl& c, TUpdate update)

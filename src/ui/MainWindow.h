@@ -105,6 +105,7 @@ private:
     TMain& m_main;
     TShared& m_s;
     int m_hubId = 0;
+    std::function<void()> m_previousTip; ///< the main object's tip hook, given back at the end
     std::map<std::string, std::vector<TUpdate>> m_bind;
     std::unique_ptr<TTray> m_tray;
     TGridView* m_grid = nullptr;

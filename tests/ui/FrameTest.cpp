@@ -293,3 +293,16 @@ TEST(WindowFrame, StoredBoundsAndHintPauseAreAppliedAndFollowTheWindow)
     EXPECT_EQ(s.WindowWidth, 760);
     EXPECT_EQ(s.WindowHeight, 500);
 }
+
+TEST(WindowFrame, TheMainObjectsTipHookOutlivesTheWindow)
+{
+    TWindowFixture f(true);
+    f.S().TrayTip = "Underlay = LOT_N0R_0";
+    f.S().Hooks.SetTrayTip();
+    EXPECT_EQ(f.Window->Tray().Tip(), "Underlay = LOT_N0R_0");
+    f.Window.reset();
+    ASSERT_TRUE(f.S().Hooks.SetTrayTip);
+    f.S().TrayTip = std::string(70, 'c');
+    f.S().Hooks.SetTrayTip();
+    EXPECT_EQ(f.Main->TrayTipShown(), std::string(63, 'c'));
+}
