@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #ifdef SF_TEST_WIDGETS
 #include <QApplication>
+#include <cstdlib>
 using TestApp = QApplication;
 #else
 #include <QCoreApplication>
@@ -12,6 +13,11 @@ using TestApp = QCoreApplication;
 int main(int argc, char** argv)
 {
     ::testing::InitGoogleTest(&argc, argv);
+#ifdef SF_TEST_WIDGETS
+    // The window tests never need a display; listing them (test discovery) runs without
+    // the test environment, so the offscreen platform is the default here.
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+#endif
     TestApp app(argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -8,6 +8,7 @@
 #include "app/ConsoleView.h"
 #include "app/Demo.h"
 #include "app/ExitStatus.h"
+#include "app/FrontEnd.h"
 #include "app/Main.h"
 #include "app/SignalWatch.h"
 #include "app/SingleInstance.h"
@@ -25,18 +26,17 @@
 
 namespace sf {
 
-namespace {
-
-bool DisplayAvailable()
+bool WindowPossible()
 {
-    const char* x = std::getenv("DISPLAY");
-    const char* w = std::getenv("WAYLAND_DISPLAY");
-    return (x && *x) || (w && *w);
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+        const char* v = std::getenv(name);
+        if (v && *v)
+            return true;
+    }
+    return false;
 }
 
-} // namespace
-
-int RunStormfetch(int argc, char** argv)
+int RunStormfetch(int argc, char** argv, const TFrontEnd* frontEnd)
 {
     std::vector<std::string> args(argv + 1, argv + argc);
     TParseResult parsed = ParseCommandLine(args);
@@ -54,7 +54,9 @@ int RunStormfetch(int argc, char** argv)
         return kExitOk;
     }
 
-    QCoreApplication app(argc, argv);
+    const bool withWindow = frontEnd && !opt.Headless && WindowPossible();
+    std::unique_ptr<QCoreApplication> app =
+        withWindow ? frontEnd->MakeApplication(argc, argv) : std::make_unique<QCoreApplication>(argc, argv);
     QCoreApplication::setApplicationName("Stormfetch");
     if (!opt.Command.Verb.empty())
         return RunCommandStart(opt, QCoreApplication::applicationFilePath().toStdString(), std::cout, std::cerr);
@@ -80,8 +82,8 @@ int RunStormfetch(int argc, char** argv)
                       << "; commands cannot reach this copy" << std::endl;
     }
 
-    if (!opt.Headless)
-        std::cerr << "stormfetch: " << (DisplayAvailable() ? "no window in this build" : "no display")
+    if (!opt.Headless && !withWindow)
+        std::cerr << "stormfetch: " << (WindowPossible() ? "no window in this build" : "no display")
                   << ", running headless" << std::endl;
 
     // --home, else the executable's folder when writable, else $XDG_DATA_HOME/stormfetch/.
@@ -101,7 +103,9 @@ int RunStormfetch(int argc, char** argv)
 
     TSystemClock clock;
     THeadlessDialogs headless(std::cout, std::cerr, isatty(STDOUT_FILENO) == 1);
-    TCommandDialogs dialogs(headless);
+    std::unique_ptr<IDialogs> windowDialogs = withWindow ? frontEnd->MakeDialogs() : nullptr;
+    // Commands from the channel must never wait on a question box, in a window or not.
+    TCommandDialogs dialogs(windowDialogs ? *windowDialogs : static_cast<IDialogs&>(headless));
 
     std::unique_ptr<TDemoFeed> demo;
     std::string winePrefix = opt.WinePrefix;
@@ -137,6 +141,7 @@ int RunStormfetch(int argc, char** argv)
     if (demo)
         demo->Attach(main);
     main.Wire();
+    std::unique_ptr<IWindowView> window = withWindow ? frontEnd->MakeWindow(main) : nullptr;
 
     bool created = true;
     bool inLoop = false;
@@ -173,6 +178,8 @@ int RunStormfetch(int argc, char** argv)
     else if (main.Shared().List.Empty())
         view.Summary(EmptyListHint());
     station.SetReady();
+    if (window)
+        window->FirstShown();
 
     if (!main.CloseRequested()) {
         if (opt.Once) {
@@ -185,7 +192,7 @@ int RunStormfetch(int argc, char** argv)
                 });
             inLoop = true;
             if (!main.CloseRequested())
-                app.exec();
+                app->exec();
             inLoop = false;
         }
     }

@@ -31,7 +31,14 @@ std::string ShutdownLine(bool client)
 
 std::string TrayTipText(const std::string& tip)
 {
-    return tip.substr(0, 63);
+    // Texts are UTF-8 here: count characters, and never cut one in half.
+    size_t end = 0;
+    for (int chars = 0; end < tip.size() && chars < 63; ++chars) {
+        ++end;
+        while (end < tip.size() && (static_cast<unsigned char>(tip[end]) & 0xC0) == 0x80)
+            ++end;
+    }
+    return tip.substr(0, end);
 }
 
 TMain::TMain(const IClock& clock, IDialogs& dialogs, TMainOptions options)

@@ -4,8 +4,10 @@
 #pragma once
 #include "core/Shared.h"
 #include <functional>
+#include <cstdint>
 #include <memory>
 #include <ostream>
+#include <utility>
 #include <string>
 
 namespace sf {
@@ -36,6 +38,8 @@ struct TMainSteps {
     std::function<void()> RemoveStaleTempFiles;
     std::function<bool()> FetchBusy;           ///< the radar or the shapefile client is not idle
     std::function<void()> AbortFetch;          ///< aborts the running transfers
+    /// Bytes received and announced length (-1: unknown) of the radar client's transfer.
+    std::function<std::pair<int64_t, int64_t>()> TransferProgress;
 };
 
 /// How the program was started (from the command line).
@@ -136,7 +140,7 @@ extern const char* const kModeHint;
 std::string StartLine(const std::string& programDir, bool client);
 /// "Stormfetch 2.9.1 Shut down while in server mode. " (or client mode), without the memory status.
 std::string ShutdownLine(bool client);
-/// The first 63 characters of a tip text.
+/// The first 63 characters of a tip text (whole UTF-8 characters).
 std::string TrayTipText(const std::string& tip);
 
 } // namespace sf

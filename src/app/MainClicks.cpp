@@ -1,18 +1,44 @@
-// The clicks of the window's buttons and menu items that the main object serves,
-// so that the window and the command channel run the same handlers.
+// The click handlers of the buttons and menu items: every view (the window, remote
+// commands, tests) runs a control's action through its Click().
 #include "app/Commands.h"
 #include "app/Main.h"
 #include "app/MainParts.h"
+#include "core/ListHandlers.h"
+#include "core/Log.h"
+#include "host/TargetDirs.h"
 
 namespace sf {
 
 void TMain::WireClicks()
 {
-    WireListClicks(m_s);
-    m_s.DownloadBtn.OnClick = [this] { m_parts->Scheduler->DownloadBtnClick(); };
-    m_s.Downloadcurrentrecord1.OnClick = [this] { m_parts->Scheduler->Downloadcurrentrecord1Click(); };
-    m_s.RedrawBtn.OnClick = [this] { m_parts->HostLink->RedrawBtnClick(); };
-    m_s.ShpDownloadBtn.OnClick = [this] { m_parts->ShpRun->ShpDownloadBtnClick(); };
+    TParts& p = *m_parts;
+    TShared& s = m_s;
+    s.RadarCmb.Hint = "Select an Internet source for underlay radar images";
+    s.ProductCmb.Hint = "Select a radar product to download from source";
+    s.AccumChk.SetCaption("Accumulate radar image underlays");
+    if (s.LegendChk.Caption().empty())
+        s.LegendChk.SetCaption("Add radar legend");
+    WireListClicks(s); // the list's clicks, shared with the commands run on the files alone
+    s.DownloadBtn.OnClick = [&p] { p.Scheduler->DownloadBtnClick(); };
+    s.Downloadcurrentrecord1.OnClick = [&p] { p.Scheduler->Downloadcurrentrecord1Click(); };
+    s.RedrawBtn.OnClick = [&p] { p.HostLink->RedrawBtnClick(); };
+    s.AddTargetBtn.OnClick = [&s] { AddTargetBtnClick(s); };
+    s.TargetDelBtn.OnClick = [&s] { TargetDelBtnClick(s); };
+    s.ShpDownloadBtn.OnClick = [&p] { p.ShpRun->ShpDownloadBtnClick(); };
+    s.BrowseBtn.OnClick = [&p] { p.ShpRun->BrowseBtnClick(); };
+    s.Browseto1.OnClick = [&s] { Browseto1Click(s); };
+    s.ViewUnderlay1.OnClick = [&s] { ViewUnderlay1Click(s); };
+    s.Cancel2.OnClick = [] {};
+    s.Logerrors1.OnClick = [&s] { Logerrors1Click(s); };
+    s.ShutDownwhenUiViewterminates1.OnClick = [&p] { p.HostLink->ShutDownwhenUiViewterminates1Click(); };
+    s.Minimizeonstartup1.OnClick = [&s] {
+        s.Minimizeonstartup1.Checked = !s.Minimizeonstartup1.Checked;
+        SaveSettingsForUser(s);
+    };
+    // This one reaches the file with the next save, like the other options at close.
+    s.Removestaleunderlaysatstartup1.OnClick = [&s] {
+        s.Removestaleunderlaysatstartup1.Checked = !s.Removestaleunderlaysatstartup1.Checked;
+    };
 }
 
 } // namespace sf

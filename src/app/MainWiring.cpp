@@ -68,6 +68,10 @@ void TMain::Wire()
         return m_parts->Web->RidgeCli().State() != httpReady || m_parts->Web->ShpCli().State() != httpReady;
     };
     m_steps.AbortFetch = [this] { m_parts->Web->Abort(); };
+    m_steps.TransferProgress = [this] {
+        const THttpCli& cli = m_parts->Web->RidgeCli();
+        return std::pair<int64_t, int64_t>(cli.ReceivedCount(), cli.ContentLength());
+    };
     m_s.Hooks.SaveList = [this] { SaveList(m_s); };
     m_s.Hooks.RebuildGrid = [this] { RebuildGrid(m_s); };
 

@@ -73,6 +73,7 @@ void RebuildGrid(TShared& s)
     for (int i = 0; i < s.List.Count(); ++i)
         for (int c = 0; c < kGridColumns; ++c)
             g.Cells[c][i + 1] = GridCellText(s.List[i], c, localNow, offset);
+    g.Refilled();
 }
 
 std::string ErrorsHintText(const std::string& cell)

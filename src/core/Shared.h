@@ -103,7 +103,7 @@ struct TShared {
     TViewHub Hub;
     TTextControl WindowCaption{Hub, "Caption"};
     TStatusBar Sbar{Hub, "Sbar"};
-    TShape Shape1;
+    TShape Shape1{Hub, "Shape1"};
     TLabel RidgeLbl{Hub, "RidgeLbl"}, FileLbl{Hub, "FileLbl"}, StateLbl{Hub, "StateLbl"}, StatLbl{Hub, "StatLbl"};
     TLabel HeapLbl{Hub, "HeapLbl"}, UvULbl{Hub, "UvULbl"}, LoopLbl{Hub, "LoopLbl"}, ShpLbl{Hub, "ShpLbl"};
     TLabel TimeLbl{Hub, "TimeLbl"}, UTCLbl{Hub, "UTCLbl"};

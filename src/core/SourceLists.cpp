@@ -109,9 +109,14 @@ bool LoadSourceLists(TShared& s, std::string* error)
 {
     // Each layout offers its own products unless Products.txt names them.
     const std::vector<std::string>& products = s.Layout == TLayout::Iem ? IemProducts() : BuiltInProducts();
-    if (!FillItems(s.ProgramDir + "Products.txt", products, s.ProductCmb.Items, error))
+    std::vector<std::string> items;
+    if (!FillItems(s.ProgramDir + "Products.txt", products, items, error))
         return false;
-    return FillItems(s.ProgramDir + "Radars.txt", BuiltInRadars(), s.RadarCmb.Items, error);
+    s.ProductCmb.Items = items;
+    if (!FillItems(s.ProgramDir + "Radars.txt", BuiltInRadars(), items, error))
+        return false;
+    s.RadarCmb.Items = items;
+    return true;
 }
 
 } // namespace sf
