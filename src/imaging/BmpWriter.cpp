@@ -176,8 +176,9 @@ bool SaveBmp8(const std::string& path, const TBitmap8& bmp, std::string& error)
 
 bool SaveBytes(const std::string& path, const std::string& bytes, std::string& error)
 {
+    errno = 0;
     if (!SaveFileAtomic(ResolvePath(path), bytes)) {
-        error = "cannot write " + path;
+        error = "cannot write " + path + ": " + (errno ? std::strerror(errno) : "not a file name");
         return false;
     }
     return true;

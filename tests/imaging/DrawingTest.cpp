@@ -216,5 +216,5 @@ TEST(BmpWriter, SaveReplacesACaseVariantAndLeavesNoTemporary)
     // The message names the underlay (not its hidden temporary name) and the system's reason.
     EXPECT_EQ(error, "cannot create " + dir.Path() + "missing/x.bmp: No such file or directory");
     EXPECT_FALSE(SaveBytes(dir.Path() + "missing/x.gif", "GIF89a", error));
-    EXPECT_EQ(error, "cannot create " + dir.Path() + "missing/x.gif: No such file or directory");
+    EXPECT_EQ(error, "cannot write " + dir.Path() + "missing/x.gif: No such file or directory");
 }
