@@ -227,7 +227,7 @@ std::string UsageText()
            "                           drive the running copy\n"
            "\n"
            "Exit status: 0 normal close or command done, 1 command refused or failed,\n"
-           "2 command-line error, unknown site or product, or unusable program folder,\n"
+           "2 command-line error, unknown site or product, unusable program folder, or (--once) a failed start-up step,\n"
            "3 no map-server folder (--once) or UI-View32 missing, 4 every fetch of --once failed.\n";
 }
 
