@@ -244,6 +244,8 @@ TEST(MainLogPruning, OldLogsGoAtFirstShowAndAfterMidnight)
     EXPECT_FALSE(FileExists(f.Home.Path() + "R20261204ErrorLog.txt"));
     EXPECT_TRUE(FileExists(f.Home.Path() + "R20261207ErrorLog.txt"));
     f.Main->Closing();
+}
+
 // --- the files the user keeps ----------------------------------------------------------------
 
 namespace {
