@@ -85,53 +85,20 @@ std::string EncodeBmp8(const TBitmap8& bmp)
     return out;
 }
 
-std::string StageBmp8(const std::string& path, const TBitmap8& bmp, std::string& error)
-{
-    std::string head;
-    if (!Headers(bmp, head)) {
-        error = "bitmap too large for BMP";
-        return {};
-    }
-    const std::string tmp = TempNameBeside(ResolvePath(path));
-    std::unique_ptr<std::FILE, TFileCloser> f(std::fopen(tmp.c_str(), "wb"));
-    if (!f) {
-        // The user knows the underlay, not the hidden name it is written under first.
-        error = "cannot create " + path + ": " + std::strerror(errno);
-        return {};
-    }
-    // Large blocks keep the system calls few for a mosaic of many megabytes.
-    std::vector<char> buffer(std::min<size_t>(size_t(1) << 20, head.size() + size_t(RowStride(bmp)) * size_t(bmp.Height())));
-    std::setvbuf(f.get(), buffer.data(), _IOFBF, buffer.size());
-    bool ok = std::fwrite(head.data(), 1, head.size(), f.get()) == head.size();
-    const uint32_t pad = RowStride(bmp) - uint32_t(bmp.Width());
-    const char zeros[4] = {0, 0, 0, 0};
-    for (int y = bmp.Height() - 1; ok && y >= 0; --y) {
-        ok = std::fwrite(bmp.Row(y), 1, size_t(bmp.Width()), f.get()) == size_t(bmp.Width())
-            && std::fwrite(zeros, 1, pad, f.get()) == pad;
-    }
-    ok = (std::fflush(f.get()) == 0) && ok;
-    ok = (::fsync(::fileno(f.get())) == 0) && ok;
-    std::FILE* raw = f.release();
-    ok = (std::fclose(raw) == 0) && ok;
-    if (!ok) {
-        const int reason = errno;
-        std::remove(tmp.c_str());
-        error = "cannot write " + path + ": " + std::strerror(reason);
-        return {};
-    }
-    return tmp;
-}
+namespace {
 
-std::string StageBytes(const std::string& path, const std::string& bytes, std::string& error)
+// Writes a hidden temporary file beside path through write, flushed to disk; its name, or
+// empty with error set (naming path, the file the user knows, and the system's reason).
+template <typename Write>
+std::string Stage(const std::string& path, std::string& error, Write&& write)
 {
     const std::string tmp = TempNameBeside(ResolvePath(path));
     std::unique_ptr<std::FILE, TFileCloser> f(std::fopen(tmp.c_str(), "wb"));
     if (!f) {
-        // The user knows the underlay, not the hidden name it is written under first.
         error = "cannot create " + path + ": " + std::strerror(errno);
         return {};
     }
-    bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f.get()) == bytes.size();
+    bool ok = write(f.get());
     ok = (std::fflush(f.get()) == 0) && ok;
     ok = (::fsync(::fileno(f.get())) == 0) && ok;
     ok = (std::fclose(f.release()) == 0) && ok;
@@ -142,6 +109,35 @@ std::string StageBytes(const std::string& path, const std::string& bytes, std::s
         return {};
     }
     return tmp;
+}
+
+} // namespace
+
+std::string StageBmp8(const std::string& path, const TBitmap8& bmp, std::string& error)
+{
+    std::string head;
+    if (!Headers(bmp, head)) {
+        error = "bitmap too large for BMP";
+        return {};
+    }
+    // Large blocks keep the system calls few for a mosaic of many megabytes.
+    std::vector<char> buffer(std::min<size_t>(size_t(1) << 20, head.size() + size_t(RowStride(bmp)) * size_t(bmp.Height())));
+    return Stage(path, error, [&](std::FILE* f) {
+        std::setvbuf(f, buffer.data(), _IOFBF, buffer.size());
+        bool ok = std::fwrite(head.data(), 1, head.size(), f) == head.size();
+        const uint32_t pad = RowStride(bmp) - uint32_t(bmp.Width());
+        const char zeros[4] = {0, 0, 0, 0};
+        for (int y = bmp.Height() - 1; ok && y >= 0; --y)
+            ok = std::fwrite(bmp.Row(y), 1, size_t(bmp.Width()), f) == size_t(bmp.Width())
+                && std::fwrite(zeros, 1, pad, f) == pad;
+        return ok;
+    });
+}
+
+std::string StageBytes(const std::string& path, const std::string& bytes, std::string& error)
+{
+    return Stage(path, error,
+                 [&](std::FILE* f) { return std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size(); });
 }
 
 bool CommitStaged(const std::string& staged, const std::string& path, std::string& error)
