@@ -45,38 +45,37 @@ bool LoadPngSiteImage(const std::string& path, TGifImage& out, std::string& erro
     std::vector<TRgb> table;
     std::unordered_map<uint32_t, uint8_t> index;
     std::unique_ptr<THalftoneMapper> halftone;
-    for (int y = 0; y < height; ++y) {
-        if (!png.ReadRow(row.data(), error))
-            return false;
-        uint8_t* dest = frame.Pixels.data() + size_t(y) * size_t(width);
-        for (int x = 0; x < width; ++x) {
-            const TRgb c = OverWhite(row.data() + size_t(x) * 4);
-            if (halftone) {
-                dest[x] = halftone->Map(c.R, c.G, c.B);
-                continue;
-            }
-            const auto found = index.find(Key(c));
-            if (found != index.end()) {
-                dest[x] = found->second;
-                continue;
-            }
-            if (table.size() < 256) {
-                index.emplace(Key(c), uint8_t(table.size()));
-                dest[x] = uint8_t(table.size());
-                table.push_back(c);
-                continue;
-            }
-            halftone = std::make_unique<THalftoneMapper>();
-            uint8_t remap[256];
-            for (size_t i = 0; i < table.size(); ++i)
-                remap[i] = halftone->Map(table[i].R, table[i].G, table[i].B);
-            const size_t done = size_t(y) * size_t(width) + size_t(x);
-            for (size_t i = 0; i < done; ++i)
-                frame.Pixels[i] = remap[frame.Pixels[i]];
-            const TPalette& pal = HalftonePalette();
-            table.assign(pal.begin(), pal.end());
-            dest[x] = halftone->Map(c.R, c.G, c.B);
+    auto colourIndex = [&](const TRgb c) -> uint8_t {
+        if (halftone)
+            return halftone->Map(c.R, c.G, c.B);
+        const auto found = index.find(Key(c));
+        if (found != index.end())
+            return found->second;
+        if (table.size() < 256) {
+            index.emplace(Key(c), uint8_t(table.size()));
+            table.push_back(c);
+            return uint8_t(table.size() - 1);
         }
+        halftone = std::make_unique<THalftoneMapper>();
+        uint8_t remap[256];
+        for (size_t i = 0; i < table.size(); ++i)
+            remap[i] = halftone->Map(table[i].R, table[i].G, table[i].B);
+        // Pixels not written yet hold 0 and are overwritten later, so mapping them is harmless.
+        for (uint8_t& p : frame.Pixels)
+            p = remap[p];
+        const TPalette& pal = HalftonePalette();
+        table.assign(pal.begin(), pal.end());
+        return halftone->Map(c.R, c.G, c.B);
+    };
+    // Row by stored row: an interlaced file's passes arrive as their own reduced rows and go
+    // straight to their places, so nothing beyond one row is held at 4 bytes a pixel.
+    for (int64_t n = png.StoredRows(); n > 0; --n) {
+        TPngRowSpan span;
+        if (!png.ReadSpan(row.data(), span, error))
+            return false;
+        uint8_t* dest = frame.Pixels.data() + size_t(span.Y) * size_t(width);
+        for (int k = 0; k < span.Count; ++k)
+            dest[size_t(span.First) + size_t(k) * size_t(span.Step)] = colourIndex(OverWhite(row.data() + size_t(k) * 4));
     }
     // The caption is black on white. A GIF site image has both (its transparent "no echo"
     // is black); a PNG whose clear parts became white may lack black, and the caption

@@ -185,3 +185,37 @@ TEST_F(IemSiteConvert, NativeOutputOfAPngIsAGifUnderlay)
     EXPECT_LE(gif.FirstColourTable().size(), 256u);
     EXPECT_EQ((TRgb{255, 255, 255}), ColourAt(gif, 2, 100));
 }
+
+TEST(PngSiteImage, InterlacedFileGivesThePictureOfAPlainOne)
+{
+    // Few colours first (exact palette), then more than 256 (halftone): both paths must
+    // place every pass's pixels where the plain file has them.
+    for (const int colours : {40, 700}) {
+        const auto pattern = [colours](int y, uint8_t* out) {
+            for (int x = 0; x < 61; ++x, out += 4) {
+                const int c = (x * 7 + y * 13) % colours;
+                out[0] = uint8_t(c * 5);
+                out[1] = uint8_t(c / 3);
+                out[2] = uint8_t(255 - c % 256);
+                out[3] = (x + y) % 11 == 0 ? 0 : 255; // some clear pixels: white
+            }
+        };
+        TTempDir dir;
+        const std::string plainPath = dir.Write("plain.png", EncodePngRgba(61, 29, pattern));
+        const std::string passPath = dir.Write("passes.png", EncodePngRgba(61, 29, pattern, 6, true));
+        TGifImage plain, passes;
+        std::string error;
+        ASSERT_TRUE(LoadPngSiteImage(plainPath, plain, error)) << error;
+        ASSERT_TRUE(LoadPngSiteImage(passPath, passes, error)) << error;
+        ASSERT_EQ(plain.Frames.size(), 1u);
+        ASSERT_EQ(passes.Frames.size(), 1u);
+        const auto& a = plain.Frames[0].Pixels;
+        const auto& b = passes.Frames[0].Pixels;
+        ASSERT_EQ(a.size(), b.size());
+        // The palettes may list the colours in another order; the colours must agree.
+        for (size_t i = 0; i < a.size(); ++i) {
+            const TRgb ca = plain.GlobalMap.at(a[i]), cb = passes.GlobalMap.at(b[i]);
+            ASSERT_TRUE(ca.R == cb.R && ca.G == cb.G && ca.B == cb.B) << colours << " colours, pixel " << i;
+        }
+    }
+}
