@@ -5,12 +5,14 @@
 #include "core/IniFile.h"
 #include "core/ListFile.h"
 #include "core/Settings.h"
+#include "core/SourceLayout.h"
 #include "core/SourceLists.h"
 #include "core/Text.h"
 #include "cycle/CycleText.h"
 #include "host/HostDiscovery.h"
 #include "host/TargetDirs.h"
 #include "host/UiViewClient.h"
+#include "host/WineLink.h"
 #include "net/Fetch.h"
 #include <QDir>
 #include <QFile>
@@ -82,21 +84,40 @@ void CheckList(TChecker& c, TShared& s)
 
 void CheckLink(TChecker& c, TShared& s)
 {
-    const TLinkCommands commands = ReadLinkCommands(TIniFile(SettingsPath(s)).Ini());
-    if (!commands.Configured()) {
-        c.Note("link", "no [Link] commands in " + SettingsPath(s) + "; the map is not redrawn after an update");
-        return;
+    const TIniFile ini(SettingsPath(s));
+    const TLinkCommands commands = ReadLinkCommands(ini.Ini());
+    bool hasSection = false;
+    for (const std::string& name : ini.Ini().Sections())
+        hasSection = hasSection || SameText(name, "Link");
+    // The same choice the program makes: a Link section wins, else the Wine helper when it can work.
+    std::unique_ptr<TclsUIV> link;
+    std::string which;
+    if (!hasSection) {
+        const char* path = std::getenv("PATH");
+        const TWineTools tools = FindWineTools(HelperFolders(ExecutableDir()), path ? path : "");
+        link = MakeWineLink(s.WinePrefix, ExecutableDir());
+        if (link)
+            which = "the Wine helper " + tools.Helper + " run by " + tools.Loader;
+    }
+    if (!link) {
+        if (!commands.Configured()) {
+            c.Note("link", hasSection ? "the [Link] section of " + SettingsPath(s) + " is empty; redrawing is off"
+                                      : "no [Link] commands in " + SettingsPath(s) +
+                                            " and no usable Wine helper; the map is not redrawn after an update");
+            return;
+        }
+        link = MakeLink(commands);
+        which = "the [Link] commands of " + SettingsPath(s);
     }
     if (!MapProgramRunning()) {
-        c.Note("link", "UI-View32 is not running; Connect was not tried");
+        c.Note("link", which + "; UI-View32 is not running, so Connect was not tried");
         return;
     }
-    std::unique_ptr<TclsUIV> link = MakeLink(commands);
     std::string error;
     if (link->Connect(&error))
-        c.Ok("link", "Connect succeeded");
+        c.Ok("link", which + ": Connect succeeded");
     else
-        c.Fail("link", "Connect failed: " + (error.empty() ? std::string("no reason given") : error));
+        c.Fail("link", which + ": Connect failed: " + (error.empty() ? std::string("no reason given") : error));
 }
 
 void CheckRadarBase(TChecker& c, TShared& s)
@@ -211,6 +232,7 @@ int RunSetupCheck(const TCheckOptions& options, std::ostream& out, std::ostream&
         CheckFolder(c, "target folder", folder, "empty entry");
 
     CheckLink(c, s);
+    c.Ok("source layout", std::string(LayoutName(s.Layout)) + " at " + (s.Layout == TLayout::Iem ? s.IemBase : s.RidgeBase));
     CheckRadarBase(c, s);
 
     out.flush();

@@ -228,7 +228,8 @@ TEST(Station, CheckPassesAGoodSetupAndNamesEachBrokenOne)
     EXPECT_TRUE(Has(ok.Out, "ok    Wine prefix: " + good.Prefix + " (chosen by --wineprefix)")) << ok.Out;
     EXPECT_TRUE(Has(ok.Out, "ok    map-server folder: ")) << ok.Out;
     EXPECT_TRUE(Has(ok.Out, "ok    radar base URL: GET ")) << ok.Out;
-    EXPECT_TRUE(Has(ok.Out, "note  link: no [Link] commands")) << ok.Out;
+    EXPECT_TRUE(Has(ok.Out, "note  link: no [Link] commands")) << ok.Out; // a prefix Wine never set up
+    EXPECT_TRUE(Has(ok.Out, "ok    source layout: ridge at ")) << ok.Out;
 
     // No Wine prefix at all.
     TOutcome noWine = good.Run({"--check", "--wineprefix", QString::fromStdString(good.Dir.Path() + "none/")});
@@ -261,7 +262,8 @@ TEST(Station, CheckPassesAGoodSetupAndNamesEachBrokenOne)
     map.kill();
     map.waitForFinished(5000);
     EXPECT_EQ(badLink.Status, 1);
-    EXPECT_TRUE(Has(badLink.Out, "FAIL  link: Connect failed")) << badLink.Out;
+    EXPECT_TRUE(Has(badLink.Out, "FAIL  link: the [Link] commands of ")) << badLink.Out;
+    EXPECT_TRUE(Has(badLink.Out, ": Connect failed: ")) << badLink.Out;
 }
 
 TEST(Station, OutputLevelsAndTheOnceStatusOfFailedFetches)
