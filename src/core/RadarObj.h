@@ -30,7 +30,8 @@ public:
 
     /// Sets Radar and Product and derives the names and URLs; Status = "New record".
     void SetNames(const std::string& radarLine, const std::string& productLine, const TNaming& naming);
-    /// Reads a six-line world file into the geo values and Bounds (nothing changes on bad input).
+    /// Reads a six-line world file into the geo values and Bounds; a file of fewer lines changes
+    /// nothing, and a value that is not a number stops the reading (the values before it stay).
     void ReadWorldFile(const std::string& path);
     /// Right/Bottom from the decoded image size, then Bounds; empties Bounds without a geo-reference.
     void SetBounds(int width, int height);
