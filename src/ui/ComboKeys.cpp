@@ -39,17 +39,21 @@ TComboKeys::TComboKeys(QComboBox* combo, QWidget* tabTarget, bool closeOnLeave)
 
 bool TComboKeys::eventFilter(QObject* watched, QEvent* event)
 {
-    if (!m_combo)
+    (void)watched;
+    const bool leave = event->type() == QEvent::FocusOut && m_closeOnLeave;
+    if (!leave && event->type() != QEvent::KeyPress)
         return false;
-    if (event->type() == QEvent::FocusOut && m_closeOnLeave) {
+    // Null once the box is gone or half destroyed (qobject_cast asks the object's current type).
+    QComboBox* combo = qobject_cast<QComboBox*>(m_combo.data());
+    if (!combo)
+        return false;
+    if (leave) {
         // The list itself takes the focus while it is open; only a real leave closes it.
         auto* fe = static_cast<QFocusEvent*>(event);
-        if (fe->reason() != Qt::PopupFocusReason && m_combo->view()->isVisible())
-            m_combo->hidePopup();
+        if (fe->reason() != Qt::PopupFocusReason && combo->view()->isVisible())
+            combo->hidePopup();
         return false;
     }
-    if (event->type() != QEvent::KeyPress)
-        return false;
     auto* ke = static_cast<QKeyEvent*>(event);
     const int key = ke->key();
     if (key == Qt::Key_Tab) {
@@ -59,14 +63,13 @@ bool TComboKeys::eventFilter(QObject* watched, QEvent* event)
     }
     if (key == Qt::Key_Return || key == Qt::Key_Enter)
         return true;
-    const bool open = m_combo->view()->isVisible();
+    const bool open = combo->view()->isVisible();
     if (!open && (key == Qt::Key_Down || (KeyAboveSpace(key) && ke->modifiers() == Qt::NoModifier)
                   || (KeyAboveSpace(key) && ke->modifiers() == Qt::ShiftModifier))) {
-        m_combo->showPopup();
+        combo->showPopup();
         // Down only opens; a typed character still goes into the box.
         return key == Qt::Key_Down;
     }
-    (void)watched;
     return false;
 }
 

@@ -18,7 +18,9 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    QPointer<QComboBox> m_combo;
+    // Held as a widget: the filter still sees events while the box is being destroyed
+    // (its line edit goes first), when it is no longer a QComboBox.
+    QPointer<QWidget> m_combo;
     QPointer<QWidget> m_tabTarget;
     bool m_closeOnLeave;
 };
