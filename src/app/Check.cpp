@@ -120,15 +120,24 @@ void CheckLink(TChecker& c, TShared& s)
         c.Fail("link", which + ": Connect failed: " + (error.empty() ? std::string("no reason given") : error));
 }
 
+// The request the cycle makes first for the first enabled record: the site listing in the
+// RIDGE layout, the JSON file beside the image in the iem layout.
+std::string FirstNewnessURL(const TShared& s)
+{
+    const TRadarObj* first = nullptr;
+    for (int i = 0; i < s.List.Count() && !first; ++i)
+        if (s.List[i].Enabled && (s.Layout == TLayout::Iem || !StartsWith(s.List[i].Radar, "!!")))
+            first = &s.List[i];
+    if (s.Layout == TLayout::Iem) {
+        const std::string url = first ? IemMetaURL(first->ImageURL) : std::string();
+        return url.empty() ? IemMetaURL(IemUrls(s.IemBase, false, "LOT", "N0B").Image) : url;
+    }
+    return SiteListingURL(s.RidgeBase, first ? first->RemoteName : std::string("LOT_N0R_0"));
+}
+
 void CheckRadarBase(TChecker& c, TShared& s)
 {
-    std::string remote = "LOT_N0R_0";
-    for (int i = 0; i < s.List.Count(); ++i)
-        if (s.List[i].Enabled && !StartsWith(s.List[i].Radar, "!!")) {
-            remote = s.List[i].RemoteName;
-            break;
-        }
-    const std::string url = SiteListingURL(s.RidgeBase, remote);
+    const std::string url = FirstNewnessURL(s);
     const std::string path = s.ProgramDir + "check-" + std::to_string(getpid()) + ".htm";
     TWebFetch web(s);
     TRadarObj probe = TRadarObj::Create(s.Clock);
@@ -142,10 +151,13 @@ void CheckRadarBase(TChecker& c, TShared& s)
     }
     DeleteFile(path);
     const std::string limit = " (time-out " + std::to_string(s.RidgeTimer.Interval() / 1000) + " s)";
-    if (ok)
+    if (ok) {
         c.Ok("radar base URL", "GET " + url + " answered" + limit);
-    else
-        c.Fail("radar base URL", "GET " + url + " failed: " + reason + limit);
+        return;
+    }
+    c.Fail("radar base URL", "GET " + url + " failed: " + reason + limit);
+    if (s.Layout == TLayout::Ridge && RetiredRidgeAnswer(url, probe.Status))
+        c.Note("source layout", RetiredRidgeHint());
 }
 
 } // namespace
@@ -232,7 +244,8 @@ int RunSetupCheck(const TCheckOptions& options, std::ostream& out, std::ostream&
         CheckFolder(c, "target folder", folder, "empty entry");
 
     CheckLink(c, s);
-    c.Ok("source layout", std::string(LayoutName(s.Layout)) + " at " + (s.Layout == TLayout::Iem ? s.IemBase : s.RidgeBase));
+    c.Ok("source layout", std::string(LayoutName(s.Layout)) + " at " + LayoutBase(s.Layout, s.RidgeBase, s.IemBase) + " (stormfetch --layout "
+                              + LayoutNames("|") + " chooses)");
     CheckRadarBase(c, s);
 
     out.flush();

@@ -1,4 +1,5 @@
 #include "app/CommandLine.h"
+#include "core/SourceLayout.h"
 #include <cerrno>
 #include <cstdlib>
 
@@ -124,8 +125,9 @@ TParseResult ParseCommandLine(const std::vector<std::string>& args)
             o.WinePrefix = AsFolder(dir);
         } else if (name == "--layout") {
             if (!takeValue(o.Layout)) return r;
-            if (o.Layout != "ridge" && o.Layout != "iem") {
-                r.Error = "option --layout needs ridge or iem, not \"" + o.Layout + "\"";
+            TLayout known = TLayout::Ridge;
+            if (!ParseLayout(o.Layout, known)) {
+                r.Error = "option --layout needs " + LayoutNames(" or ") + ", not \"" + o.Layout + "\"";
                 return r;
             }
         } else if (name == "--run-for") {
@@ -175,9 +177,13 @@ TParseResult ParseCommandLine(const std::vector<std::string>& args)
         }
     }
     if (!o.Layout.empty() && !o.Demo) {
-        // A station's layout is its Layout setting; the option only picks the demo feed's.
-        r.Error = "--layout is for --demo; set Layout in the URL section of the settings file instead";
-        return r;
+        // Without --demo the option is the station command that stores [URL] Layout.
+        if (!o.Command.Verb.empty()) {
+            r.Error = "only one command at a time (--" + o.Command.Verb + " and --layout)";
+            return r;
+        }
+        o.Command = {"layout", {o.Layout}};
+        o.Layout.clear();
     }
     if (o.Once && o.RunForSeconds > 0) {
         r.Error = "--once and --run-for cannot be combined";
@@ -199,8 +205,9 @@ TParseResult ParseCommandLine(const std::vector<std::string>& args)
 
 std::string UsageText()
 {
+    const std::string names = LayoutNames("|");
     return "Usage: stormfetch [--headless] [--home DIR] [--wineprefix DIR] [--once] [--run-for SECONDS]\n"
-           "                  [--demo [--layout ridge|iem]] [--verbose | --quiet] [--version] [--help]\n"
+           "                  [--demo [--layout " + names + "]] [--verbose | --quiet] [--version] [--help]\n"
            "       stormfetch [--home DIR] COMMAND\n"
            "Keeps the map of a UI-View32 station supplied with current radar underlays.\n"
            "\n"
@@ -210,7 +217,7 @@ std::string UsageText()
            "  --once             start, run one scheduler tick, close (exit 0; 3 without a map server)\n"
            "  --run-for SECONDS  run, then close normally after SECONDS\n"
            "  --demo             run against a built-in radar feed and a built-in map host, in demo/ of the program folder\n"
-           "  --layout NAME      with --demo: the source layout the feed is read in, ridge (default) or iem\n"
+           "  --layout NAME      with --demo: the source layout the feed is read in (default ridge)\n"
            "  --version          print the version\n"
            "  --verbose          also print the connection states of every transfer\n"
            "  --quiet            print only errors and summaries\n"
@@ -222,7 +229,7 @@ std::string UsageText()
            "  --add RADAR [PRODUCT]    add a site (LOT, or a whole source line) with a product (default N0R)\n"
            "  --remove KEY             remove a record (KEY as --list prints it, e.g. \"LOT N0R\")\n"
            "  --enable KEY, --disable KEY, --accumulate KEY on|off\n"
-           "  --check                  check the set-up, one line per item; non-zero at the first problem\n"
+           "  --check                  check the set-up, one line per item; non-zero at the first problem\n"           "  --layout NAME            choose where the radar comes from, " + names + " ([URL] Layout)\n"
            "  --send download [KEY] | redraw | loop | zoom | delete-stale | shapefiles | status | close\n"
            "                           drive the running copy\n"
            "\n"

@@ -1,7 +1,10 @@
 #include "app/Commands.h"
 #include "core/Files.h"
 #include "core/Grid.h"
+#include "core/ListFile.h"
 #include "core/ListHandlers.h"
+#include "core/Settings.h"
+#include "core/SourceLayout.h"
 #include "core/SourceLists.h"
 #include "core/Text.h"
 #include <algorithm>
@@ -116,6 +119,41 @@ TCommandResult RecordCommand(TShared& s, TCommandDialogs& dialogs, const std::st
     if (!changed)
         return Refused(errors, key + " was not changed");
     return {0, {}, done};
+}
+
+// layout NAME: stores [URL] Layout and readdresses every record for it at once, so the
+// next tick of a running copy already fetches from the chosen layout.
+TCommandResult LayoutCommand(TShared& s, const std::vector<std::string>& args)
+{
+    TLayout layout = TLayout::Ridge;
+    if (!ParseLayout(args.at(0), layout))
+        return {kBadInput, {}, "unknown layout \"" + Trim(args[0]) + "\" (" + LayoutNames(", ") + ")"};
+    const std::string name = LayoutName(layout);
+    if (layout == s.Layout)
+        return {0, {}, "The source layout is already " + name};
+    s.Layout = layout;
+    // The other layout's source alternates mean nothing here.
+    s.SelectRidge = 0;
+    const TNaming naming = s.Naming();
+    const TDateTime due = s.Clock.UTCNow() - kOneMinute;
+    for (int i = 0; i < s.List.Count(); ++i) {
+        TRadarObj& r = s.List[i];
+        // The underlay keeps its name, so maps that show it need no change.
+        const std::string localName = r.LocalName;
+        r.SetNames(r.Radar, r.Product, naming);
+        r.LocalName = localName;
+        if (r.Enabled)
+            r.NextAttempt = due;
+    }
+    std::string error;
+    if (!SaveSettings(s, &error))
+        return {kRefused, {}, error};
+    SaveList(s);
+    // Each layout offers its own products (and the iem one the TDWR sites).
+    (void)LoadSourceLists(s);
+    RebuildGrid(s);
+    return {0, {}, "Source layout " + name + " stored in " + SettingsPath(s) + "; " + std::to_string(s.List.Count())
+                       + " records readdressed"};
 }
 
 } // namespace
@@ -261,6 +299,8 @@ TCommandResult RunListCommand(TShared& s, TCommandDialogs& dialogs, const std::s
         return AddCommand(s, dialogs, args);
     if ((verb == "remove" || verb == "enable" || verb == "disable") && args.size() == 1)
         return RecordCommand(s, dialogs, verb, args);
+    if (verb == "layout" && args.size() == 1)
+        return LayoutCommand(s, args);
     if (verb == "accumulate" && args.size() == 2 && (args[1] == "on" || args[1] == "off"))
         return RecordCommand(s, dialogs, verb, args);
     return {kBadInput, {}, "unknown command \"" + verb + "\" or wrong arguments"};

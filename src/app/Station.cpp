@@ -13,7 +13,7 @@ namespace {
 
 bool IsListVerb(const std::string& verb)
 {
-    for (const char* v : {"list", "sources", "add", "remove", "enable", "disable", "accumulate"})
+    for (const char* v : {"list", "sources", "add", "remove", "enable", "disable", "accumulate", "layout"})
         if (verb == v)
             return true;
     return false;

@@ -9,13 +9,19 @@
 
 namespace sf {
 
+namespace {
+// A stopped source is asked again now and then, in case the service takes it up again;
+// under the scheduler's 15-minute ceiling so that the time stands as set.
+constexpr TDateTime kStoppedRetry = 10 * kOneMinute;
+} // namespace
+
 TCycle::TNext TCycle::IemNewness()
 {
     TRadarObj& w = *m_work;
     const bool mosaic = StartsWith(w.Radar, "!!");
     if (w.ImageURL.empty()) {
         // Naming found no equivalent of the record's product in this layout.
-        SetStatusUnlessError(IemNoProductStatus(Trim(GetField(w.Product, 2, ','))));
+        SetStatusUnlessError(IemNoProductStatus(Trim(GetField(w.Product, 2, ',')), w.SiteID));
         ++w.AccessErrors;
         ShowRecordLine();
         w.NextAttempt = Now() + kOneMinute + m_jitter;
@@ -51,6 +57,18 @@ TCycle::TNext TCycle::IemNewness()
         NoListingDate(false, IemMetaFileName(w.RemoteName) + ": " + reason);
         return TNext::Record;
     }
+    if (imageTime <= Now() - kStoppedSourceDays) {
+        // The service keeps the last files of a product it no longer makes: waiting
+        // for a newer one would wait for ever, so the record says the source stopped.
+        SetStatusUnlessError(StoppedSourceStatus(w.RemoteName, imageTime));
+        ShowRecordLine();
+        w.NextAttempt = Now() + kStoppedRetry + m_jitter;
+        CopyBack();
+        return TNext::Record;
+    }
+    // The image time is the newness key as the service gives it, also when it lies a few
+    // minutes ahead of the clock (the composite is stamped with its nominal frame time):
+    // the scheduler leaves such a time alone (LayoutSourceLead).
     bool isNew = false;
     NewnessVerdict(imageTime, (mosaic ? 10 : 5) * kOneMinute, isNew);
     if (!isNew)

@@ -60,7 +60,7 @@ TCycle::TNext TCycle::Collect(bool& ended)
         CopyBack();
         return TNext::Record;
     }
-    w.ReadWorldFile(worldPath);
+    w.ReadWorldFile(worldPath, LayoutWorldOrigin(m_s.Layout));
     if (w.Bounds.empty()) {
         SetStatusUnlessError("Error World file empty");
         ++w.AccessErrors;
