@@ -7,6 +7,7 @@
 #include "app/Commands.h"
 #include "app/ConsoleView.h"
 #include "app/Demo.h"
+#include "app/DisplayProbe.h"
 #include "app/ExitStatus.h"
 #include "app/FrontEnd.h"
 #include "app/Main.h"
@@ -54,12 +55,29 @@ int RunStormfetch(int argc, char** argv, const TFrontEnd* frontEnd)
         return kExitOk;
     }
 
-    const bool withWindow = frontEnd && !opt.Headless && WindowPossible();
+    // Commands never show a window, so they never touch the window system.
+    if (!opt.Command.Verb.empty()) {
+        QCoreApplication commandApp(argc, argv);
+        QCoreApplication::setApplicationName("Stormfetch");
+        return RunCommandStart(opt, QCoreApplication::applicationFilePath().toStdString(), std::cout, std::cerr);
+    }
+
+    // Qt ends the process when the display named by the environment refuses it (a stale
+    // DISPLAY over SSH): try it in a child first, and run the console view when it fails.
+    bool withWindow = frontEnd && !opt.Headless && WindowPossible();
+    std::string noDisplay;
+    if (withWindow) {
+        const TDisplayProbe probe = ProbeDisplay([&] {
+            int probeArgc = argc;
+            auto probeApp = frontEnd->MakeApplication(probeArgc, argv);
+            (void)probeApp.release(); // the child ends without tearing the connection down
+        });
+        withWindow = probe.Usable;
+        noDisplay = probe.Reason;
+    }
     std::unique_ptr<QCoreApplication> app =
         withWindow ? frontEnd->MakeApplication(argc, argv) : std::make_unique<QCoreApplication>(argc, argv);
     QCoreApplication::setApplicationName("Stormfetch");
-    if (!opt.Command.Verb.empty())
-        return RunCommandStart(opt, QCoreApplication::applicationFilePath().toStdString(), std::cout, std::cerr);
 
     // One running copy per user; a second one hands its notice to the first and ends.
     std::string lockFolder = InstanceLockFolder();
@@ -83,7 +101,9 @@ int RunStormfetch(int argc, char** argv, const TFrontEnd* frontEnd)
     }
 
     if (!opt.Headless && !withWindow)
-        std::cerr << "stormfetch: " << (WindowPossible() ? "no window in this build" : "no display")
+        std::cerr << "stormfetch: "
+                  << (!noDisplay.empty() ? "the display cannot be used (" + noDisplay + ")"
+                                         : WindowPossible() ? "no window in this build" : "no display")
                   << ", running headless" << std::endl;
 
     // --home, else the executable's folder when writable, else $XDG_DATA_HOME/stormfetch/.
