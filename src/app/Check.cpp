@@ -63,6 +63,22 @@ void CheckFolder(TChecker& c, const std::string& item, const std::string& folder
         c.Ok(item, folder);
 }
 
+// The warning shapefiles are of use only where the map server reads them.
+void CheckShapeFolder(TChecker& c, TShared& s)
+{
+    const std::string folder = Trim(s.TargetED.Caption());
+    if (s.QuorServerPath.empty()) {
+        const std::string stored = TIniFile(SettingsPath(s)).Ini().ReadString("Shp", "Dir", "");
+        c.Note("shapefile folder", (stored.empty() ? folder : stored) + " (used once the map-server folder is found)");
+    } else if (!StartsWith(folder, s.QuorServerPath)) {
+        c.Note("shapefile folder", folder + " lies outside the map-server folder " + s.QuorServerPath
+                                       + ", where the map server reads warning shapefiles; set Dir in the [Shp] section of "
+                                       + SettingsPath(s) + " (default " + s.QuorServerPath + "ShpFiles)");
+    } else {
+        c.Ok("shapefile folder", folder);
+    }
+}
+
 void CheckList(TChecker& c, TShared& s)
 {
     int enabled = 0, inError = 0;
@@ -211,6 +227,7 @@ int RunSetupCheck(const TCheckOptions& options, std::ostream& out, std::ostream&
     else
         c.Ok("map-server folder", s.QuorServerPath);
     CheckFolder(c, "underlay folder", s.QuorUnderlayPath, "not found (the map server's \"Quor Underlays\" folder)");
+    CheckShapeFolder(c, s);
 
     if (s.UnderlayName.empty())
         c.Fail("underlay selected", "no underlay is selected in the map server");
