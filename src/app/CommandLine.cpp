@@ -53,7 +53,8 @@ TArity CommandArity(const std::string& name)
     if (name == "--accumulate")
         return {2, 0, "a record key and on or off"};
     if (name == "--send")
-        return {1, 1, "a command (download, redraw, loop, zoom, delete-stale, shapefiles, status, close)"};
+        // The words after the command are its key, also when the key was not quoted.
+        return {1, 16, "a command (download, redraw, loop, zoom, delete-stale, shapefiles, status, close)"};
     return {};
 }
 

@@ -148,9 +148,28 @@ int FindRecord(const DownloadList& list, const std::string& key, std::string& er
         }
         found = i;
     }
-    if (found < 0)
-        error = "no record with the key \"" + wanted + "\" (--list shows the keys)";
-    return found;
+    if (found >= 0)
+        return found;
+    // A site id alone ("LOT") names the record when it is the only one of that site.
+    if (!wanted.empty() && wanted.find(' ') == std::string::npos) {
+        std::string keys;
+        int matches = 0;
+        for (int i = 0; i < list.Count(); ++i) {
+            const std::string k = RecordKey(list[i]);
+            if (!SameText(k.substr(0, k.find(' ')), wanted))
+                continue;
+            keys += (matches++ ? ", " : "") + k;
+            found = i;
+        }
+        if (matches == 1)
+            return found;
+        if (matches > 1) {
+            error = "\"" + wanted + "\" names more than one record (" + keys + "); give the whole key";
+            return -1;
+        }
+    }
+    error = "no record with the key \"" + wanted + "\" (--list shows the keys)";
+    return -1;
 }
 
 bool ResolveRadar(const std::vector<std::string>& radars, const std::string& text, std::string& line,
