@@ -1,6 +1,7 @@
 #include "app/Check.h"
 #include "app/Commands.h"
 #include "app/ConsoleView.h"
+#include "app/StationReasons.h"
 #include "core/Files.h"
 #include "core/IniFile.h"
 #include "core/ListFile.h"
@@ -20,6 +21,7 @@
 #include <ostream>
 #include <sstream>
 #include <unistd.h>
+#include <vector>
 
 namespace sf {
 
@@ -117,9 +119,12 @@ void CheckLink(TChecker& c, TShared& s)
     }
     if (!link) {
         if (!commands.Configured()) {
+            const char* path = std::getenv("PATH");
             c.Note("link", hasSection ? "the [Link] section of " + SettingsPath(s) + " is empty; redrawing is off"
                                       : "no [Link] commands in " + SettingsPath(s) +
-                                            " and no usable Wine helper; the map is not redrawn after an update");
+                                            " and no usable Wine helper; the map is not redrawn after an update: "
+                                            + WineHelperProblem(s.WinePrefix, HelperFolders(ExecutableDir()),
+                                                                path ? path : ""));
             return;
         }
         link = MakeLink(commands);
@@ -208,8 +213,23 @@ int RunSetupCheck(const TCheckOptions& options, std::ostream& out, std::ostream&
     else
         c.Fail("Wine prefix", s.WinePrefix + " does not exist (" + chosen + "; use --wineprefix DIR)");
 
+    // What loading says in the error log (a line it cannot read, a backup it keeps) is a note here.
+    std::vector<std::string> said;
+    s.Hub.Listeners.push_back([&said](const std::string& control, const std::string& text) {
+        if (control == "Log")
+            said.push_back(text);
+    });
+    auto notes = [&](const std::string& item) {
+        for (const std::string& text : said)
+            c.Note(item, text);
+        said.clear();
+    };
     HostDiscovery(s);
-    LoadSettings(s);
+    said.clear();
+    std::string settingsError;
+    if (!LoadSettings(s, &settingsError))
+        c.Fail("settings file", settingsError);
+    notes("settings file");
     if (s.UiViewFolder.empty() || !DirectoryExists(s.UiViewFolder))
         c.Fail("UI-View32 folder", "not found in " + s.WinePrefix);
     else
@@ -237,10 +257,12 @@ int RunSetupCheck(const TCheckOptions& options, std::ostream& out, std::ostream&
     std::string error;
     if (!LoadSourceLists(s, &error))
         c.Fail("source lists", error);
+    said.clear();
     if (!LoadList(s))
         c.Fail("download list", "cannot read " + s.ProgramDir + kListFileReadName);
     else
         CheckList(c, s);
+    notes("download list");
 
     LoadTargetList(s);
     if (s.TargetCmb.Items.empty())
