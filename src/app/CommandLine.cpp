@@ -198,15 +198,15 @@ TParseResult ParseCommandLine(const std::vector<std::string>& args)
     return r;
 }
 
-std::string UsageText()
+std::string UsageText(const std::string& homeDefault)
 {
-    return "Usage: stormfetch [--headless] [--home DIR] [--wineprefix DIR] [--once] [--run-for SECONDS]\n"
+    return std::string("Usage: stormfetch [--headless] [--home DIR] [--wineprefix DIR] [--once] [--run-for SECONDS]\n"
            "                  [--demo [--layout ridge|iem]] [--verbose | --quiet] [--version] [--help]\n"
            "       stormfetch [--home DIR] COMMAND\n"
            "Keeps the map of a UI-View32 station supplied with current radar underlays.\n"
            "\n"
            "  --headless         no window: status lines go to standard output, errors to standard error\n"
-           "  --home DIR         program folder (settings, lists, error log); default: the executable's folder\n"
+           "  --home DIR         program folder (settings, lists, error log); default: ") + homeDefault + "\n"
            "  --wineprefix DIR   Wine prefix holding UI-View32 and its map server; default: $WINEPREFIX, else ~/.wine\n"
            "  --once             start, run one scheduler tick, close (exit 0; 3 without a map server)\n"
            "  --run-for SECONDS  run, then close normally after SECONDS\n"

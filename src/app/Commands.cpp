@@ -72,7 +72,15 @@ TCommandResult AddCommand(TShared& s, TCommandDialogs& dialogs, const std::vecto
         return {kRefused, {}, "not available"};
     if (s.List.Count() != before + 1)
         return Refused(errors, "Record not added");
-    return {0, {}, "Added " + RecordKey(s.List[s.List.Count() - 1])};
+    TCommandResult added{0, {}, "Added " + RecordKey(s.List[s.List.Count() - 1])};
+    // A whole line is kept as typed; a site the source list does not know is most likely a typo.
+    const std::string site = SiteOfLine(radar);
+    const bool known = std::any_of(s.RadarCmb.Items.begin(), s.RadarCmb.Items.end(),
+                                   [&](const std::string& item) { return SameText(SiteOfLine(item), site); });
+    if (!known)
+        added.Out.push_back("Warning: " + (site.empty() ? "\"" + radar + "\"" : site) +
+                            " is not in the radar source list (stormfetch --sources lists it); the line is kept as typed");
+    return added;
 }
 
 // remove, enable, disable, accumulate: the grid's row of the record, then its handler.
