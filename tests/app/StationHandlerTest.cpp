@@ -12,9 +12,14 @@
 #include "support/TempDir.h"
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QThread>
 #include <gtest/gtest.h>
+#include <atomic>
 #include <memory>
 #include <sstream>
+#include <thread>
 
 using namespace sf;
 
@@ -197,6 +202,15 @@ TEST_F(StationHandler, AFailedRedrawIsAFailureAndExtraWordsAUsageError)
     EXPECT_EQ(ok->Status, 0) << ok->Text;
     auto extra = Send("send", {"redraw", "extra"});
     EXPECT_EQ(extra->Status, 2) << extra->Text;
+
+    // No link: the refusal says which condition fails, never which control is off.
+    S().RedrawBtn.Enabled = false;
+    auto off = Send("send", {"redraw"});
+    EXPECT_EQ(off->Status, 1);
+    EXPECT_EQ(off->Text.find("RedrawBtn"), std::string::npos) << off->Text;
+    EXPECT_TRUE(off->Text.find("no link to the map program: ") != std::string::npos ||
+                off->Text.find("UI-View32 did not answer the Wine helper's connect") != std::string::npos)
+        << off->Text;
 }
 
 TEST_F(StationHandler, DownloadFailuresAndAmbiguousKeysAreNeverStatusZero)
@@ -275,4 +289,44 @@ TEST(StationReply, ADroppedReplyIsAFailure)
     }
     ASSERT_TRUE(answer.Done);
     EXPECT_EQ(answer.Status, 1);
+}
+
+TEST(StationReply, AConnectionClosedWithoutAnAnswerIsAFailure)
+{
+    test::TTempDir dir;
+    const std::string path = dir.Path() + "drop.socket";
+    // The running copy's side in a thread of its own: takes the request line, then hangs up.
+    std::atomic<int> listening{0}; // 1 listening, -1 failed
+    std::thread copy([&] {
+        QLocalServer server;
+        const bool ok = server.listen(QString::fromStdString(path));
+        listening = ok ? 1 : -1;
+        if (!ok)
+            return;
+        if (!server.waitForNewConnection(10000))
+            return;
+        QLocalSocket* s = server.nextPendingConnection();
+        while (s && !s->canReadLine() && s->waitForReadyRead(5000)) {
+        }
+        if (s) {
+            s->write("+ some output\n");
+            s->flush();
+            s->disconnectFromServer();
+            if (s->state() != QLocalSocket::UnconnectedState)
+                s->waitForDisconnected(2000);
+        }
+    });
+    // The request goes out once someone listens.
+    while (listening == 0)
+        QThread::msleep(5);
+    if (listening != 1) {
+        copy.join();
+        FAIL() << "cannot listen on " << path;
+    }
+    std::ostringstream out, err;
+    const TSendResult r = SendChannelRequest(path, {dir.Path(), "send", {"status"}}, out, err, 10000);
+    copy.join();
+    EXPECT_TRUE(r.Connected);
+    EXPECT_NE(r.Status, 0);
+    EXPECT_NE(err.str().find("closed the connection without an answer"), std::string::npos) << err.str();
 }
