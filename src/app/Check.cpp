@@ -1,6 +1,7 @@
 #include "app/Check.h"
 #include "app/Commands.h"
 #include "app/ConsoleView.h"
+#include "app/StationReasons.h"
 #include "core/Files.h"
 #include "core/IniFile.h"
 #include "core/ListFile.h"
@@ -20,6 +21,7 @@
 #include <ostream>
 #include <sstream>
 #include <unistd.h>
+#include <vector>
 
 namespace sf {
 
@@ -63,6 +65,22 @@ void CheckFolder(TChecker& c, const std::string& item, const std::string& folder
         c.Ok(item, folder);
 }
 
+// The warning shapefiles are of use only where the map server reads them.
+void CheckShapeFolder(TChecker& c, TShared& s)
+{
+    const std::string folder = Trim(s.TargetED.Caption());
+    if (s.QuorServerPath.empty()) {
+        const std::string stored = TIniFile(SettingsPath(s)).Ini().ReadString("Shp", "Dir", "");
+        c.Note("shapefile folder", (stored.empty() ? folder : stored) + " (used once the map-server folder is found)");
+    } else if (!StartsWith(folder, s.QuorServerPath)) {
+        c.Note("shapefile folder", folder + " lies outside the map-server folder " + s.QuorServerPath
+                                       + ", where the map server reads warning shapefiles; set Dir in the [Shp] section of "
+                                       + SettingsPath(s) + " (default " + s.QuorServerPath + "ShpFiles)");
+    } else {
+        c.Ok("shapefile folder", folder);
+    }
+}
+
 void CheckList(TChecker& c, TShared& s)
 {
     int enabled = 0, inError = 0;
@@ -101,9 +119,12 @@ void CheckLink(TChecker& c, TShared& s)
     }
     if (!link) {
         if (!commands.Configured()) {
+            const char* path = std::getenv("PATH");
             c.Note("link", hasSection ? "the [Link] section of " + SettingsPath(s) + " is empty; redrawing is off"
                                       : "no [Link] commands in " + SettingsPath(s) +
-                                            " and no usable Wine helper; the map is not redrawn after an update");
+                                            " and no usable Wine helper; the map is not redrawn after an update: "
+                                            + WineHelperProblem(s.WinePrefix, HelperFolders(ExecutableDir()),
+                                                                path ? path : ""));
             return;
         }
         link = MakeLink(commands);
@@ -204,8 +225,23 @@ int RunSetupCheck(const TCheckOptions& options, std::ostream& out, std::ostream&
     else
         c.Fail("Wine prefix", s.WinePrefix + " does not exist (" + chosen + "; use --wineprefix DIR)");
 
+    // What loading says in the error log (a line it cannot read, a backup it keeps) is a note here.
+    std::vector<std::string> said;
+    s.Hub.Listeners.push_back([&said](const std::string& control, const std::string& text) {
+        if (control == "Log")
+            said.push_back(text);
+    });
+    auto notes = [&](const std::string& item) {
+        for (const std::string& text : said)
+            c.Note(item, text);
+        said.clear();
+    };
     HostDiscovery(s);
-    LoadSettings(s);
+    said.clear();
+    std::string settingsError;
+    if (!LoadSettings(s, &settingsError))
+        c.Fail("settings file", settingsError);
+    notes("settings file");
     if (s.UiViewFolder.empty() || !DirectoryExists(s.UiViewFolder))
         c.Fail("UI-View32 folder", "not found in " + s.WinePrefix);
     else
@@ -223,6 +259,7 @@ int RunSetupCheck(const TCheckOptions& options, std::ostream& out, std::ostream&
     else
         c.Ok("map-server folder", s.QuorServerPath);
     CheckFolder(c, "underlay folder", s.QuorUnderlayPath, "not found (the map server's \"Quor Underlays\" folder)");
+    CheckShapeFolder(c, s);
 
     if (s.UnderlayName.empty())
         c.Fail("underlay selected", "no underlay is selected in the map server");
@@ -232,10 +269,12 @@ int RunSetupCheck(const TCheckOptions& options, std::ostream& out, std::ostream&
     std::string error;
     if (!LoadSourceLists(s, &error))
         c.Fail("source lists", error);
+    said.clear();
     if (!LoadList(s))
         c.Fail("download list", "cannot read " + s.ProgramDir + kListFileReadName);
     else
         CheckList(c, s);
+    notes("download list");
 
     LoadTargetList(s);
     if (s.TargetCmb.Items.empty())

@@ -54,7 +54,8 @@ TArity CommandArity(const std::string& name)
     if (name == "--accumulate")
         return {2, 0, "a record key and on or off"};
     if (name == "--send")
-        return {1, 1, "a command (download, redraw, loop, zoom, delete-stale, shapefiles, status, close)"};
+        // The words after the command are its key, also when the key was not quoted.
+        return {1, 16, "a command (download, redraw, loop, zoom, delete-stale, shapefiles, status, close)"};
     return {};
 }
 
@@ -203,7 +204,7 @@ TParseResult ParseCommandLine(const std::vector<std::string>& args)
     return r;
 }
 
-std::string UsageText()
+std::string UsageText(const std::string& homeDefault)
 {
     const std::string names = LayoutNames("|");
     return "Usage: stormfetch [--headless] [--home DIR] [--wineprefix DIR] [--once] [--run-for SECONDS]\n"
@@ -212,7 +213,7 @@ std::string UsageText()
            "Keeps the map of a UI-View32 station supplied with current radar underlays.\n"
            "\n"
            "  --headless         no window: status lines go to standard output, errors to standard error\n"
-           "  --home DIR         program folder (settings, lists, error log); default: the executable's folder\n"
+           "  --home DIR         program folder (settings, lists, error log); default: " + homeDefault + "\n"
            "  --wineprefix DIR   Wine prefix holding UI-View32 and its map server; default: $WINEPREFIX, else ~/.wine\n"
            "  --once             start, run one scheduler tick, close (exit 0; 3 without a map server)\n"
            "  --run-for SECONDS  run, then close normally after SECONDS\n"

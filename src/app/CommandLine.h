@@ -51,7 +51,7 @@ struct TParseResult {
 /// Parses "--name value" and "--name=value" forms; unknown options, missing or bad
 /// values and stray arguments give an error text.
 TParseResult ParseCommandLine(const std::vector<std::string>& args);
-/// The usage text printed by --help and after a command-line error.
-std::string UsageText();
+/// The usage text printed by --help; homeDefault is the program folder used without --home.
+std::string UsageText(const std::string& homeDefault = "the executable's folder");
 
 } // namespace sf

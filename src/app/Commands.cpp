@@ -75,7 +75,15 @@ TCommandResult AddCommand(TShared& s, TCommandDialogs& dialogs, const std::vecto
         return {kRefused, {}, "not available"};
     if (s.List.Count() != before + 1)
         return Refused(errors, "Record not added");
-    return {0, {}, "Added " + RecordKey(s.List[s.List.Count() - 1])};
+    TCommandResult added{0, {}, "Added " + RecordKey(s.List[s.List.Count() - 1])};
+    // A whole line is kept as typed; a site the source list does not know is most likely a typo.
+    const std::string site = SiteOfLine(radar);
+    const bool known = std::any_of(s.RadarCmb.Items.begin(), s.RadarCmb.Items.end(),
+                                   [&](const std::string& item) { return SameText(SiteOfLine(item), site); });
+    if (!known)
+        added.Out.push_back("Warning: " + (site.empty() ? "\"" + radar + "\"" : site) +
+                            " is not in the radar source list (stormfetch --sources lists it); the line is kept as typed");
+    return added;
 }
 
 // remove, enable, disable, accumulate: the grid's row of the record, then its handler.
@@ -186,9 +194,28 @@ int FindRecord(const DownloadList& list, const std::string& key, std::string& er
         }
         found = i;
     }
-    if (found < 0)
-        error = "no record with the key \"" + wanted + "\" (--list shows the keys)";
-    return found;
+    if (found >= 0)
+        return found;
+    // A site id alone ("LOT") names the record when it is the only one of that site.
+    if (!wanted.empty() && wanted.find(' ') == std::string::npos) {
+        std::string keys;
+        int matches = 0;
+        for (int i = 0; i < list.Count(); ++i) {
+            const std::string k = RecordKey(list[i]);
+            if (!SameText(k.substr(0, k.find(' ')), wanted))
+                continue;
+            keys += (matches++ ? ", " : "") + k;
+            found = i;
+        }
+        if (matches == 1)
+            return found;
+        if (matches > 1) {
+            error = "\"" + wanted + "\" names more than one record (" + keys + "); give the whole key";
+            return -1;
+        }
+    }
+    error = "no record with the key \"" + wanted + "\" (--list shows the keys)";
+    return -1;
 }
 
 bool ResolveRadar(const std::vector<std::string>& radars, const std::string& text, std::string& line,
