@@ -1,6 +1,7 @@
 // stormfetch --layout NAME: stores [URL] Layout on a program folder and in a running
 // copy, readdresses the records, and --check then asks the chosen layout's own newness file.
 #include "StationRun.h"
+#include "app/CommandLine.h"
 #include "core/IniFile.h"
 #include "core/SourceLayout.h"
 #include <filesystem>
@@ -119,6 +120,7 @@ TEST(LayoutCommand, ThroughTheRunningCopy)
     while (!copy.waitForFinished(10) && t.elapsed() < 30000)
         QCoreApplication::processEvents();
     seen += copy.readAllStandardOutput().toStdString();
+    EXPECT_EQ(QProcess::NotRunning, copy.state()) << seen;
     EXPECT_TRUE(Has(seen, "Command from another start: layout iem")) << seen;
     // The start line of the error log named the layout the copy started in.
     std::string log;

@@ -167,7 +167,7 @@ TEST_F(CycleIem, CompositeStampedAheadOfTheClockIsFetchedOnceAcrossTicks)
     Web[kComposite + ".png"] = {200, "\x89PNG-composite"};
     sched.ProcessTimer();
     ASSERT_EQ(1u, Converted.size());
-    EXPECT_EQ("-126,50,0,0", r.Bounds);
+    EXPECT_TRUE(StartsWith(r.Bounds, "-126,50,")) << r.Bounds; // the corners, no half-pixel shift
     ExpectTime(At(2010, 5, 10, 14, 24), r.LastImage);
 
     // Ticks while the frame time is still ahead leave it as the newness key ...

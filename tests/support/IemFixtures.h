@@ -13,7 +13,8 @@ inline const std::string kIemSiteJson =
 inline const std::string kIemCompositeJson =
     "{\"meta\": {\"valid\": \"2010-05-10T14:15:00Z\", \"product\": \"N0Q\"}}";
 /// LOT's world file: pixel size, two zero rotations, negative pixel height, then the
-/// longitude and latitude of the upper-left pixel's centre, one value a line (LF).
+/// longitude and latitude of the upper-left pixel's outer corner (the producer's
+/// convention), one value a line (LF), six decimals.
 inline const std::string kIemSiteWorld = "0.005000\n0.000000\n0.000000\n-0.005000\n-91.750000\n43.650000\n";
 
 } // namespace sf::test
