@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Unpacks a Stormfetch .deb into a temporary root and checks it: its control fields,
-# the files it installs, and the unpacked program itself (--version, then one demo
-# tick with the installed data, which must write captioned underlays).
+# the files it installs, the README's links, lintian (pedantic: no error and no
+# warning), and the unpacked program itself (--version, then one demo tick with the
+# installed data, which must write captioned underlays).
 # Usage: scripts/check-package.sh PACKAGE.deb
 set -euo pipefail
 deb=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
@@ -20,15 +21,25 @@ for f in usr/bin/stormfetch \
          usr/share/applications/stormfetch.desktop \
          usr/share/icons/hicolor/scalable/apps/stormfetch.svg \
          usr/share/icons/hicolor/48x48/apps/stormfetch.png \
-         usr/share/man/man1/stormfetch.1 \
+         usr/share/man/man1/stormfetch.1.gz \
          usr/lib/systemd/user/stormfetch.service \
          usr/share/doc/stormfetch/README.md \
          usr/share/doc/stormfetch/stormfetch.ini.sample \
+         usr/share/doc/stormfetch/copyright \
+         usr/share/doc/stormfetch/changelog.gz \
          usr/share/stormfetch/icons/stormfetch.svg; do
   [ -e "$root/$f" ] || fail "the package lacks /$f"
 done
 grep -q '^ExecStart=/usr/bin/stormfetch --headless' "$root/usr/lib/systemd/user/stormfetch.service" \
   || fail "the unit does not start /usr/bin/stormfetch"
+"$(dirname "$0")/../tests/packaging/readme-links.sh" "$root/usr/share/doc/stormfetch/README.md" \
+  || fail "the installed README has links that lead nowhere"
+
+# lintian as Debian's archive would run it, pedantic tags shown; any E: or W: fails.
+command -v lintian >/dev/null 2>&1 || fail "lintian is not installed (scripts/packages.txt lists it)"
+lintian --pedantic --info --display-experimental --fail-on error,warning "$deb" >"$work/lintian.log" 2>&1 \
+  || { cat "$work/lintian.log" >&2; fail "lintian reports errors or warnings"; }
+echo "check-package: lintian: $(grep -c '^[EWIPX]:' "$work/lintian.log" || true) tags, none of them E: or W:"
 
 version=$("$root/usr/bin/stormfetch" --version)
 [ "$version" = "$(dpkg-deb -f "$deb" Version | sed 's/^/Stormfetch /')" ] \

@@ -23,5 +23,7 @@ build_type=RelWithDebInfo
 [ "${1:-}" = "--release" ] && build_type=Release
 werror=OFF
 [ -n "${CI:-}" ] && werror=ON
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE="$build_type" -DSTORMFETCH_WERROR="$werror" >/dev/null
+# Built as the package is: with Debian's hardening flags (dpkg-buildflags).
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE="$build_type" -DSTORMFETCH_WERROR="$werror" \
+  -DSTORMFETCH_DEB_BUILDFLAGS=ON >/dev/null
 cmake --build build -j"$(nproc)"

@@ -14,7 +14,13 @@ namespace sf {
 
 namespace {
 const QColor kStaleColour(200, 90, 0);
+
+/// Radar, product and status: texts of any length, which take the grid's spare width.
+bool IsFreeText(int col)
+{
+    return col == 0 || col == 1 || col == 3;
 }
+} // namespace
 
 TGridView::TGridView(TShared& s, QWidget* parent) : QTableWidget(parent), m_s(s)
 {
@@ -27,6 +33,13 @@ TGridView::TGridView(TShared& s, QWidget* parent) : QTableWidget(parent), m_s(s)
     verticalHeader()->setMinimumSectionSize(18);
     horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     horizontalHeader()->setHighlightSections(false);
+    // The pointer over the title row erases the caption: the header tells of its moves.
+    horizontalHeader()->viewport()->setMouseTracking(true);
+    horizontalHeader()->viewport()->installEventFilter(this);
+    connect(horizontalHeader(), &QHeaderView::sectionResized, this, [this](int, int, int) {
+        if (!m_fitting)
+            m_userSized = true;
+    });
     setMouseTracking(true);
     setWordWrap(false);
     setContextMenuPolicy(Qt::DefaultContextMenu);
@@ -69,12 +82,10 @@ void TGridView::Refill()
     for (int c = 0; c < cols; ++c)
         titles << QString::fromStdString(g.Cell(c, 0));
     setHorizontalHeaderLabels(titles);
-    // The widths are applied when the view-model's change, so a column the user widened
-    // keeps its width across the rebuilds after every cycle.
+    // New least widths from the view-model are applied again even over the user's.
     if (g.ColWidths != m_widths) {
         m_widths = g.ColWidths;
-        for (int c = 0; c < cols && c < (int)m_widths.size(); ++c)
-            setColumnWidth(c, m_widths[c]);
+        m_userSized = false;
     }
     for (int r = 0; r < rows; ++r) {
         for (int c = 0; c < cols; ++c)
@@ -82,7 +93,71 @@ void TGridView::Refill()
         Colour(r);
     }
     m_updating = false;
+    FitColumns();
     UpdateRow();
+}
+
+void TGridView::FitColumns()
+{
+    // A column the user widened keeps its width across the rebuilds after every cycle.
+    if (m_userSized)
+        return;
+    const int cols = columnCount();
+    std::vector<int> need(cols), want(cols);
+    int sum = 0;
+    for (int c = 0; c < cols; ++c) {
+        const int least = c < (int)m_widths.size() ? m_widths[c] : 0;
+        const int content = rowCount() > 0 ? sizeHintForColumn(c) : 0;
+        need[c] = std::max(least, horizontalHeader()->sectionSizeHint(c));
+        want[c] = std::max(need[c], content);
+        // Free text (radar, product, status) may be cut; dates, times, flags and counts never are.
+        if (!IsFreeText(c))
+            need[c] = want[c];
+        sum += need[c];
+    }
+    // The room the viewport will have, counting a vertical scroll bar the rows will need.
+    const QSize room = maximumViewportSize();
+    int avail = room.width();
+    if (verticalHeader()->length() > room.height() - horizontalHeader()->height())
+        avail -= verticalScrollBar()->sizeHint().width();
+    int extra = avail - sum;
+    // The free-text columns get the rest: first what their texts lack, then equal shares.
+    for (int c = 0; c < cols && extra > 0; ++c) {
+        if (!IsFreeText(c))
+            continue;
+        const int add = std::min(extra, want[c] - need[c]);
+        need[c] += add;
+        extra -= add;
+    }
+    int freeCols = 0;
+    for (int c = 0; c < cols; ++c)
+        freeCols += IsFreeText(c) ? 1 : 0;
+    for (int c = 0, k = 0; c < cols && extra > 0 && freeCols > 0; ++c) {
+        if (!IsFreeText(c))
+            continue;
+        const int add = extra / (freeCols - k);
+        need[c] += add;
+        extra -= add;
+        ++k;
+    }
+    m_fitting = true;
+    for (int c = 0; c < cols; ++c)
+        if (columnWidth(c) != need[c])
+            setColumnWidth(c, need[c]);
+    m_fitting = false;
+}
+
+void TGridView::resizeEvent(QResizeEvent* e)
+{
+    QTableWidget::resizeEvent(e);
+    FitColumns();
+}
+
+bool TGridView::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == horizontalHeader()->viewport() && event->type() == QEvent::MouseMove)
+        ClearHint();
+    return QTableWidget::eventFilter(watched, event);
 }
 
 void TGridView::UpdateCell(int col, int row)
@@ -100,6 +175,7 @@ void TGridView::UpdateCell(int col, int row)
     ItemAt(col, row - 1)->setText(QString::fromStdString(g.Cell(col, row)));
     Colour(row - 1);
     m_updating = false;
+    FitColumns();
 }
 
 void TGridView::UpdateRow()
@@ -134,15 +210,15 @@ void TGridView::HoverAt(const QPoint& pos)
         ClearHint();
         return;
     }
-    // The rule works in the grid's coordinates within its panel; the viewport sits
-    // below the title row inside the frame.
+    // The cell in the grid's own frame (the viewport sits below the title row inside
+    // the frame); the grid's left position and width as the panel has them.
     const QPoint origin = viewport()->mapTo(this, QPoint(0, 0));
     const QRect cell = visualRect(model()->index(dataRow, col)).translated(origin);
     TGridHintInput in;
     in.Col = col;
     in.CellText = m_s.RadarGrid.Cell(col, dataRow + 1);
-    in.CellLeft = x() + cell.left();
-    in.CellTop = y() + cell.top();
+    in.CellLeft = cell.left();
+    in.CellTop = cell.top();
     in.CellWidth = cell.width();
     in.GridLeft = x();
     in.GridWidth = width();
@@ -198,9 +274,9 @@ void TGridView::paintEvent(QPaintEvent* e)
     if (!m_hint.Show)
         return;
     QPainter p(viewport());
-    // From the panel's coordinates back into the viewport's.
+    // From the grid's coordinates into the viewport's.
     const QPoint origin = viewport()->mapTo(this, QPoint(0, 0));
-    p.translate(-x() - origin.x(), -y() - origin.y());
+    p.translate(-origin.x(), -origin.y());
     TPainterSurface surface(p);
     const int size = font().pointSize() > 0 ? font().pointSize() : 8;
     const QColor tip = QToolTip::palette().color(QPalette::ToolTipBase);

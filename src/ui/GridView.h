@@ -1,7 +1,10 @@
 // The status grid on a table widget: nine columns from the view-model's title row,
 // whole-row selection, resizable columns, 18-pixel rows, the pop-up menu on right
 // click and double click, and the boxed hover caption over cells whose text does
-// not fit (and over the errors cell).
+// not fit (and over the errors cell). The view-model's widths are each column's
+// least width: a column is widened to show its whole title and its times, and the
+// width the grid has beyond that goes to the free-text columns (radar, product,
+// status), so no empty strip is left beside the last column.
 #pragma once
 #include "core/Grid.h"
 #include "core/Shared.h"
@@ -29,6 +32,8 @@ public:
     void HoverAt(const QPoint& viewportPos);
     /// The pointer moved over the grid's panel outside the grid.
     void PanelHover();
+    /// Sets the column widths from the least widths, the titles, the times and the room.
+    void FitColumns();
 
 protected:
     void mouseMoveEvent(QMouseEvent* e) override;
@@ -36,6 +41,8 @@ protected:
     void contextMenuEvent(QContextMenuEvent* e) override;
     void paintEvent(QPaintEvent* e) override;
     void leaveEvent(QEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void ClearHint();
@@ -45,6 +52,8 @@ private:
     TGridHint m_hint;
     std::vector<int> m_widths; ///< the view-model's widths last applied
     bool m_updating = false;
+    bool m_fitting = false;
+    bool m_userSized = false; ///< the user dragged a column: the widths are left alone
 };
 
 } // namespace sf

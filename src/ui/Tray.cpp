@@ -43,9 +43,8 @@ void TTray::SetTip(const std::string& tip)
 void TTray::MenuOpening()
 {
     try {
-        m_s.LoopLbl.SetCaption("....");
-        if (m_s.Hooks.RefreshUiViewStatus)
-            m_s.Hooks.RefreshUiViewStatus();
+        // The hook's owner (the loop player) shows "....", refreshes the host state and
+        // starts a waiting loop: each once per opening.
         if (m_s.Hooks.TrayMenuPopup)
             m_s.Hooks.TrayMenuPopup();
     } catch (...) {

@@ -26,7 +26,7 @@ public:
     const QString& Tip() const { return m_tip; }
     QMenu& Menu() { return m_menu; }
     QSystemTrayIcon* Icon() { return m_icon.get(); }
-    /// What the menu's opening runs: LoopLbl "....", the host refresh, the loop hook.
+    /// What the menu's opening runs: the loop player's hook (LoopLbl "....", one host refresh, a waiting loop).
     void MenuOpening();
     /// The icon was double-clicked (the window is restored).
     void DoubleClicked();

@@ -47,3 +47,33 @@ TEST(SampleSettings, StatesEveryDefault)
     EXPECT_EQ(a.TargetED.Caption().substr(a.ProgramDir.size()), b.TargetED.Caption().substr(b.ProgramDir.size()));
     EXPECT_EQ(a.KeepLogDays, b.KeepLogDays);
 }
+
+// The sample says so: a save keeps the comments of the file it rewrites.
+TEST(SampleSettings, ASaveKeepsItsComments)
+{
+    TCoreEnv env;
+    std::string text, saved;
+    ASSERT_TRUE(ReadFileBytes(std::string(SF_SOURCE_DIR) + "/packaging/stormfetch.ini.sample", text));
+    env.Dir.Write("stormfetch.ini", text);
+    LoadSettings(env.S);
+    env.S.ProxyHost = "proxy.example";
+    SaveSettings(env.S);
+    ASSERT_TRUE(ReadFileBytes(env.Dir.Path() + "stormfetch.ini", saved));
+    EXPECT_NE(saved.find("ProxyHost=proxy.example"), std::string::npos);
+    size_t comments = 0;
+    size_t at = 0;
+    while (at < text.size()) {
+        size_t end = text.find('\n', at);
+        if (end == std::string::npos)
+            end = text.size();
+        std::string line = text.substr(at, end - at);
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (!line.empty() && line[0] == ';') {
+            ++comments;
+            EXPECT_NE(saved.find(line), std::string::npos) << line;
+        }
+        at = end + 1;
+    }
+    EXPECT_GT(comments, 20u);
+}

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The installed layout and the files that desktops, man and systemd read.
-# Usage: check.sh install-layout|desktop-entry|man-page|unit-security SOURCE_DIR BUILD_DIR
+# Usage: check.sh install-layout|desktop-entry|man-page|unit-security|unit-sandbox SOURCE_DIR BUILD_DIR
 # Exit 77 (skipped) when the tool a check needs is not installed.
 set -euo pipefail
 what=$1 src=$2 build=$3
@@ -16,10 +16,12 @@ install-layout)
     usr/bin/stormfetch
     usr/share/applications/stormfetch.desktop
     usr/share/icons/hicolor/scalable/apps/stormfetch.svg
-    usr/share/man/man1/stormfetch.1
+    usr/share/man/man1/stormfetch.1.gz
     usr/lib/systemd/user/stormfetch.service
     usr/share/doc/stormfetch/README.md
     usr/share/doc/stormfetch/stormfetch.ini.sample
+    usr/share/doc/stormfetch/copyright
+    usr/share/doc/stormfetch/changelog.gz
     usr/share/stormfetch/icons/stormfetch.svg
   )
   for size in 16 32 48 64 128 256; do
@@ -41,6 +43,13 @@ install-layout)
   done
   grep -q '^ExecStart=/usr/bin/stormfetch --headless' "$dest/usr/lib/systemd/user/stormfetch.service" \
     || fail "the unit does not start the installed program"
+  # The compressed man page is the page; the changelog names the program's version.
+  cmp -s <(gzip -dc "$dest/usr/share/man/man1/stormfetch.1.gz") "$src/packaging/stormfetch.1" \
+    || fail "stormfetch.1.gz is not the man page"
+  version=$("$build/stormfetch" --version | sed 's/^Stormfetch //')
+  gzip -dc "$dest/usr/share/doc/stormfetch/changelog.gz" | head -1 | grep -qF "stormfetch ($version)" \
+    || fail "the changelog's first entry is not version $version"
+  "$src/tests/packaging/readme-links.sh" "$dest/usr/share/doc/stormfetch/README.md"
   ;;
 desktop-entry)
   need desktop-file-validate
@@ -63,6 +72,10 @@ unit-security)
   [ -n "$score" ] || { echo "$out" >&2; fail "no exposure level"; }
   echo "exposure level $score"
   awk -v s="$score" 'BEGIN { exit !(s <= 5.0) }' || fail "exposure level $score is above 5.0"
+  ;;
+unit-sandbox)
+  # Wine and the program run under the unit's sandbox (see the script).
+  exec "$src/tests/packaging/unit-sandbox.sh" "$build/packaging/stormfetch.service" "$build/stormfetch"
   ;;
 *) fail "unknown check" ;;
 esac

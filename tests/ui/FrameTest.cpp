@@ -10,6 +10,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -65,6 +66,52 @@ TEST(WindowKeys, SelectorsOpenOnTypingAndTabMovesOn)
     target->hidePopup();
 }
 
+TEST(WindowKeys, TypingGoesIntoTheBoxWhileTheListIsOpen)
+{
+    TWindowFixture f;
+    f.Window->show();
+    f.Window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(f.Window.get(), 5000));
+    auto* radar = f.Find<QComboBox>("RadarCmb");
+    f.S().RadarCmb.Items = {"!!ConUS,Iowa State University", "IL,Central (Springfield),ILX", "IL,Chicago,LOT",
+                            "WI,Milwaukee,MKX"};
+    f.S().RadarCmb.SetCaption("");
+    radar->lineEdit()->setFocus();
+    QWindow* w = f.Window->windowHandle();
+    // Keys go in as the window system delivers them: once the list is open the
+    // application hands them to the list, the pop-up's focus.
+    QTest::keyClick(w, 'I');
+    ASSERT_TRUE(radar->view()->isVisible());
+    for (char c : std::string("L,Peoria,PIA"))
+        QTest::keyClick(w, c);
+    EXPECT_TRUE(radar->view()->isVisible());
+    EXPECT_EQ(radar->lineEdit()->text(), "IL,Peoria,PIA");
+    QTest::keyClick(w, Qt::Key_Backspace);
+    EXPECT_EQ(radar->lineEdit()->text(), "IL,Peoria,PI");
+    // Enter closes the list and keeps the typed line.
+    QTest::keyClick(w, Qt::Key_Return);
+    EXPECT_FALSE(radar->view()->isVisible());
+    EXPECT_EQ(f.S().RadarCmb.Caption(), "IL,Peoria,PI");
+
+    // "IL" and Enter never picks the list's first row.
+    f.S().RadarCmb.SetCaption("");
+    radar->lineEdit()->setFocus();
+    QTest::keyClick(w, 'I');
+    QTest::keyClick(w, 'L');
+    QTest::keyClick(w, Qt::Key_Return);
+    EXPECT_FALSE(radar->view()->isVisible());
+    EXPECT_EQ(f.S().RadarCmb.Caption().substr(0, 2), "IL");
+
+    // A row chosen in the list with the arrows is what Enter takes.
+    f.S().RadarCmb.SetCaption("");
+    radar->lineEdit()->setFocus();
+    QTest::keyClick(w, Qt::Key_Down);
+    ASSERT_TRUE(radar->view()->isVisible());
+    radar->view()->setCurrentIndex(radar->model()->index(3, 0));
+    QTest::keyClick(w, Qt::Key_Return);
+    EXPECT_EQ(f.S().RadarCmb.Caption(), "WI,Milwaukee,MKX");
+}
+
 TEST(WindowGrid, PopupIsPreparedForTheCurrentRecord)
 {
     TWindowFixture f;
@@ -97,7 +144,8 @@ TEST(WindowGrid, HoverCaptionFollowsTheCellRules)
     ASSERT_TRUE(g.Hint().Show);
     EXPECT_EQ(g.Hint().Text, s.RadarGrid.Cell(0, 1));
     const QPoint origin = g.viewport()->mapTo(&g, QPoint(0, 0));
-    EXPECT_EQ(g.Hint().Y, g.y() + cell0.top() + origin.y() - 15);
+    // y is the cell's top in the grid's own frame, less 15.
+    EXPECT_EQ(g.Hint().Y, cell0.top() + origin.y() - 15);
     // The errors column always has its caption, in words.
     g.scrollTo(g.model()->index(0, 8));
     const QRect errors = g.visualRect(g.model()->index(0, 8));
@@ -108,6 +156,112 @@ TEST(WindowGrid, HoverCaptionFollowsTheCellRules)
     g.HoverAt(QPoint(errors.center().x(), g.viewport()->height() - 2));
     EXPECT_FALSE(g.Hint().Show);
     EXPECT_FALSE(s.CaptionShown);
+}
+
+TEST(WindowGrid, HoverCaptionRuleComparesTheGridsLeftWithTheCellsLeftInTheGrid)
+{
+    TWindowFixture f;
+    TShared& s = f.S();
+    AddRecord(s, "IL,A place whose name is far too long for the column,LOT", "Short Range Reflectivity, N0R");
+    RebuildGrid(s);
+    f.Window->show();
+    TGridView& g = f.Window->Grid();
+    // The grid 40 pixels into its panel: the first column's left (in the grid, a frame's
+    // width) lies left of the grid's position, so the caption starts at the grid's left
+    // plus half the text's width.
+    g.move(40, g.y());
+    const QRect cell0 = g.visualRect(g.model()->index(0, 0));
+    g.HoverAt(cell0.center());
+    ASSERT_TRUE(g.Hint().Show);
+    const int w = QFontMetrics(g.font()).horizontalAdvance(QString::fromStdString(s.RadarGrid.Cell(0, 1)));
+    EXPECT_EQ(g.Hint().X, 40 + w / 2);
+}
+
+TEST(WindowGrid, PointerOntoTheTitleRowErasesTheCaption)
+{
+    TWindowFixture f;
+    TShared& s = f.S();
+    AddRecord(s, "IL,A place whose name is far too long for the column,LOT", "Short Range Reflectivity, N0R");
+    RebuildGrid(s);
+    f.Window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(f.Window.get(), 5000));
+    TGridView& g = f.Window->Grid();
+    const QRect cell0 = g.visualRect(g.model()->index(0, 0));
+    QTest::mouseMove(g.viewport(), cell0.center());
+    ASSERT_TRUE(g.Hint().Show);
+    g.viewport()->repaint();
+    EXPECT_TRUE(s.CaptionShown);
+    QTest::mouseMove(g.horizontalHeader()->viewport(), QPoint(cell0.center().x(), g.horizontalHeader()->height() / 2));
+    EXPECT_FALSE(g.Hint().Show);
+    EXPECT_FALSE(s.CaptionShown);
+}
+
+TEST(WindowGrid, DoubleClickOpensThePopupForTheRowClicked)
+{
+    TWindowFixture f;
+    TShared& s = f.S();
+    AddRecord(s, "IL,Chicago,LOT", "Short Range Reflectivity, N0R");
+    AddRecord(s, "WI,Milwaukee,MKX", "Velocity, N0V");
+    RebuildGrid(s);
+    f.Window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(f.Window.get(), 5000));
+    TGridView& g = f.Window->Grid();
+    g.selectRow(0);
+    const QRect row1 = g.visualRect(g.model()->index(1, 0));
+    QTest::mouseDClick(g.viewport(), Qt::LeftButton, Qt::NoModifier, row1.center());
+    EXPECT_TRUE(f.Window->GridMenu().isVisible());
+    EXPECT_EQ(s.RadarGrid.Row, 2);
+    EXPECT_EQ(f.Action("Browseto1")->text().toStdString(), "&Browse to " + s.List[1].RemoteName);
+    f.Window->GridMenu().hide();
+}
+
+// Every title and every time is shown whole at both window sizes, no column is below
+// its least width, and the columns fill the grid.
+static void CheckColumns(int width, int height)
+{
+    SCOPED_TRACE(std::to_string(width) + "x" + std::to_string(height));
+    TWindowFixture f;
+    TShared& s = f.S();
+    AddRecord(s, "IL,Chicago,LOT", "Short Range Reflectivity, N0R");
+    AddRecord(s, "!!ConUS,Iowa State University", ", ");
+    const TDateTime now = s.Clock.UTCNow();
+    for (int i = 0; i < 2; ++i) {
+        s.List[i].LastImage = now - 10 * kOneMinute;
+        s.List[i].LastAttempt = now - 2 * kOneMinute;
+        s.List[i].NextAttempt = now + 3 * kOneMinute;
+    }
+    RebuildGrid(s);
+    s.WindowWidth = width;
+    s.WindowHeight = height;
+    f.Window->FirstShown();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(f.Window.get(), 5000));
+    QApplication::processEvents();
+    TGridView& g = f.Window->Grid();
+    const QFontMetrics titles(g.horizontalHeader()->font());
+    const QFontMetrics cells(g.font());
+    int sum = 0;
+    for (int c = 0; c < g.columnCount(); ++c) {
+        const int cw = g.columnWidth(c);
+        sum += cw;
+        EXPECT_GE(cw, s.RadarGrid.ColWidths[c]) << "column " << c;
+        const QString title = QString::fromStdString(s.RadarGrid.Cell(c, 0));
+        EXPECT_GT(cw, titles.horizontalAdvance(title) + 4) << title.toStdString();
+        if (c == 0 || c == 1 || c == 3)
+            continue;
+        for (int r = 1; r <= 2; ++r) {
+            const QString text = QString::fromStdString(s.RadarGrid.Cell(c, r));
+            EXPECT_FALSE(text.isEmpty() && c != 8);
+            EXPECT_GT(cw, cells.horizontalAdvance(text) + 4) << text.toStdString();
+        }
+    }
+    // No empty strip beside the last column.
+    EXPECT_GE(sum, g.viewport()->width());
+}
+
+TEST(WindowGrid, ColumnsShowWholeTitlesAndTimesAndTakeTheGridsWidth)
+{
+    CheckColumns(594, 395);
+    CheckColumns(800, 600);
 }
 
 TEST(WindowTray, WithoutANotificationAreaMinimizeOnStartupKeepsATaskbarWindow)
@@ -147,23 +301,28 @@ TEST(WindowTray, WithoutMinimizeOnStartupTheWindowShows)
     EXPECT_EQ(f.Window->maximumSize(), QSize(800, 600));
 }
 
-TEST(WindowTray, MenuOpeningRunsItsStepsAndTheHook)
+TEST(WindowTray, MenuOpeningRunsItsStepsOnce)
 {
     TWindowFixture f(true);
-    int hook = 0, refresh = 0;
-    f.S().Hooks.TrayMenuPopup = [&] { ++hook; };
-    f.S().Hooks.RefreshUiViewStatus = [&] { ++refresh; };
-    f.S().LoopLbl.SetCaption("Looped 3 images");
-    f.Window->Tray().MenuOpening();
-    EXPECT_EQ(f.S().LoopLbl.Caption(), "....");
-    EXPECT_EQ(hook, 1);
-    EXPECT_EQ(refresh, 1);
+    // The wired loop player's hook, with the host refresh counted.
+    int refresh = 0;
+    auto wiredRefresh = f.S().Hooks.RefreshUiViewStatus;
+    ASSERT_TRUE(wiredRefresh);
+    ASSERT_TRUE(f.S().Hooks.TrayMenuPopup);
+    f.S().Hooks.RefreshUiViewStatus = [&] {
+        ++refresh;
+        wiredRefresh();
+    };
     QStringList names;
     for (QAction* a : f.Window->Tray().Menu().actions())
         if (!a->isSeparator())
             names << a->text();
     EXPECT_EQ(names, (QStringList{"&Loop Radar", "Radar &Zoom", "&Delete stale images",
                                   "Delete selected &underlay images", "&Restore", "E&Xit", "&Cancel"}));
+    f.S().LoopLbl.SetCaption("Looped 3 images");
+    f.Window->Tray().MenuOpening();
+    EXPECT_EQ(f.S().LoopLbl.Caption(), "....");
+    EXPECT_EQ(refresh, 1);
 }
 
 TEST(WindowTray, TipIsCutToWholeCharactersAndTellsOfStaleRadar)
