@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace sf::fuzz {
@@ -46,21 +47,32 @@ inline bool ValidUtf8(const std::string& text)
     return true;
 }
 
-/// A file path private to this process under the temporary folder, ending in suffix.
+/// A file path private to this process, ending in suffix: under $TMPDIR when set, else in
+/// memory (/dev/shm) when the system has it, else under /tmp.
 inline std::string ScratchPath(const std::string& suffix)
 {
     const char* tmp = std::getenv("TMPDIR");
-    return std::string(tmp && *tmp ? tmp : "/tmp") + "/sf_fuzz_" + std::to_string(getpid()) + suffix;
+    std::string folder = tmp && *tmp ? tmp : ::access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
+    return folder + "/sf_fuzz_" + std::to_string(getpid()) + suffix;
 }
 
-/// Writes bytes to path, replacing it; false on failure.
+/// Writes bytes to path, replacing its content; false on failure. The file is rewritten in
+/// place and cut to size: truncating it to nothing first makes ext4 flush it to disk at
+/// every close (its replace-via-truncate heuristic), which held a target to ~330 inputs/s.
 inline bool WriteBytes(const std::string& path, const uint8_t* data, size_t size)
 {
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f)
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0)
         return false;
-    const bool ok = std::fwrite(data, 1, size, f) == size;
-    return std::fclose(f) == 0 && ok;
+    size_t done = 0;
+    while (done < size) {
+        const ssize_t n = ::pwrite(fd, data + done, size - done, off_t(done));
+        if (n <= 0)
+            break;
+        done += size_t(n);
+    }
+    const bool ok = done == size && ::ftruncate(fd, off_t(size)) == 0;
+    return ::close(fd) == 0 && ok;
 }
 
 } // namespace sf::fuzz

@@ -1,23 +1,79 @@
 #!/usr/bin/env bash
-# A long fuzz campaign of one target: builds it in build-asan/ (clang, ASan + UBSan)
-# and runs it for SECONDS. New inputs collect in build-asan/fuzz/campaign/TARGET/;
-# a crash, hang or leak is written as build-asan/fuzz/crash-*, leak-* or timeout-*.
-# Usage: scripts/fuzz.sh TARGET SECONDS     (scripts/fuzz.sh --list names the targets)
+# Fuzz campaigns: builds the targets in build-asan/ (clang, ASan + UBSan; another folder
+# with STORMFETCH_FUZZ_BUILD) and runs them. New inputs collect in
+# <build>/fuzz/campaign/TARGET/; a crash, hang or leak is written as
+# <build>/fuzz/crash-*, leak-* or timeout-* (campaign mode: <build>/fuzz/findings/TARGET/).
+# Usage: scripts/fuzz.sh TARGET SECONDS          one target
+#        scripts/fuzz.sh --campaign SECONDS [TARGET...]
+#                                               every target (or those named) for SECONDS
+#                                               each, then a table: target, runs, new
+#                                               inputs, coverage, findings; status 1 when
+#                                               anything was found
+#        scripts/fuzz.sh --list                  names the targets
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
-build="$top/build-asan"
-if [ "${1:-}" = "--list" ] || [ $# -ne 2 ]; then
-  echo "usage: scripts/fuzz.sh TARGET SECONDS; targets:"
-  sed -n 's/^stormfetch_fuzzer(\([a-z_0-9]*\) .*/  \1/p' "$top/fuzz/CMakeLists.txt"
-  [ "${1:-}" = "--list" ] && exit 0
+build=${STORMFETCH_FUZZ_BUILD:-$top/build-asan}
+case "$build" in /*) ;; *) build="$top/$build" ;; esac
+targets() { sed -n 's/^stormfetch_fuzzer(\([a-z_0-9]*\) .*/\1/p' "$top/fuzz/CMakeLists.txt"; }
+usage() {
+  echo "usage: scripts/fuzz.sh TARGET SECONDS | --campaign SECONDS [TARGET...] | --list; targets:"
+  targets | sed 's/^/  /'
+}
+options=(-max_len=65536 -timeout=10 -rss_limit_mb=2048 -print_final_stats=1)
+configure() {
+  CC=clang CXX=clang++ cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DSTORMFETCH_SANITIZE=ON -DSTORMFETCH_FUZZ=ON >/dev/null
+  cmake --build "$build" --target "$@" -j"$(nproc)"
+}
+
+if [ "${1:-}" = "--list" ]; then
+  usage
+  exit 0
+fi
+
+if [ "${1:-}" = "--campaign" ]; then
+  [ $# -ge 2 ] && [[ $2 =~ ^[0-9]+$ ]] || { usage; exit 2; }
+  seconds=$2
+  shift 2
+  if [ $# -gt 0 ]; then chosen=("$@"); else mapfile -t chosen < <(targets); fi
+  configure "${chosen[@]}"
+  rows=()
+  found_any=0
+  for target in "${chosen[@]}"; do
+    campaign="$build/fuzz/campaign/$target"
+    findings="$build/fuzz/findings/$target"
+    log="$build/fuzz/logs/$target.log"
+    mkdir -p "$campaign" "$findings" "$(dirname "$log")"
+    before=$(find "$findings" -type f | wc -l)
+    echo "== $target for $seconds s" >&2
+    # A finding ends the run early with a non-zero status; the table still gets its row.
+    (cd "$build/fuzz" && "$top/scripts/sanitizer-env.sh" "./$target" -max_total_time="$seconds" \
+      "${options[@]}" -artifact_prefix="$findings/" "$campaign" "$top/fuzz/corpus/$target") >"$log" 2>&1 || true
+    runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
+    added=$(sed -n 's/^stat::new_units_added: *//p' "$log" | tail -1)
+    # Coverage at the start of the run (after the corpus is read) and at its end.
+    cov_start=$(grep -m1 -E '^#[0-9]+[[:space:]]+INITED' "$log" | sed -n 's/.* cov: \([0-9]*\).*/\1/p')
+    cov_end=$(grep -E '^#[0-9]+' "$log" | grep ' cov: ' | tail -1 | sed -n 's/.* cov: \([0-9]*\).*/\1/p')
+    found=$(( $(find "$findings" -type f | wc -l) - before ))
+    [ "$found" -gt 0 ] && found_any=1
+    rows+=("$(printf '%-20s %12s %10s %16s %9s' "$target" "${runs:-?}" "${added:-?}" \
+      "${cov_start:-?} -> ${cov_end:-?}" "$found")")
+  done
+  printf '%-20s %12s %10s %16s %9s\n' target runs new-inputs coverage findings
+  printf '%s\n' "${rows[@]}"
+  [ "$found_any" -eq 0 ] && exit 0
+  echo "findings are in $build/fuzz/findings/; logs in $build/fuzz/logs/" >&2
+  exit 1
+fi
+
+if [ $# -ne 2 ]; then
+  usage
   exit 2
 fi
 target=$1 seconds=$2
-CC=clang CXX=clang++ cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DSTORMFETCH_SANITIZE=ON -DSTORMFETCH_FUZZ=ON >/dev/null
-cmake --build "$build" --target "$target" -j"$(nproc)"
+configure "$target"
 campaign="$build/fuzz/campaign/$target"
 mkdir -p "$campaign"
 cd "$build/fuzz"
-"$top/scripts/sanitizer-env.sh" "./$target" -max_total_time="$seconds" -max_len=65536 -timeout=10 \
-  -rss_limit_mb=2048 -print_final_stats=1 "$campaign" "$top/fuzz/corpus/$target"
+"$top/scripts/sanitizer-env.sh" "./$target" -max_total_time="$seconds" "${options[@]}" \
+  "$campaign" "$top/fuzz/corpus/$target"

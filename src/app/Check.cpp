@@ -8,6 +8,7 @@
 #include "core/Settings.h"
 #include "core/SourceLayout.h"
 #include "core/SourceLists.h"
+#include "core/StaleTemp.h"
 #include "core/Text.h"
 #include "cycle/CycleText.h"
 #include "host/HostDiscovery.h"
@@ -159,7 +160,8 @@ std::string FirstNewnessURL(const TShared& s)
 void CheckRadarBase(TChecker& c, TShared& s)
 {
     const std::string url = FirstNewnessURL(s);
-    const std::string path = s.ProgramDir + "check-" + std::to_string(getpid()) + ".htm";
+    // Named as this process's temporary, so a check cut short leaves nothing past the next start.
+    const std::string path = OwnTempPath(s.ProgramDir + "check.htm");
     TWebFetch web(s);
     TRadarObj probe = TRadarObj::Create(s.Clock);
     bool ok = false;

@@ -12,6 +12,7 @@
 #include "host/TargetDirs.h"
 #include "imaging/Accumulate.h"
 #include "imaging/LoopJournal.h"
+#include "imaging/ShiftJournal.h"
 #include "net/Listing.h"
 #include <stdexcept>
 
@@ -149,6 +150,12 @@ void TMain::WireLoop()
         else if (r == TLoopRecovery::Unresolved)
             AppendLog(m_s, "Interrupted loop could not be undone in " + m_s.QuorUnderlayPath + ", see " +
                                kLoopJournalName);
+        const TShiftRecovery shift = RecoverShift(m_s.QuorUnderlayPath);
+        if (shift == TShiftRecovery::Finished)
+            AppendLog(m_s, "Underlay images of an interrupted shift put back in " + m_s.QuorUnderlayPath);
+        else if (shift == TShiftRecovery::Unresolved)
+            AppendLog(m_s, "Interrupted shift could not be finished in " + m_s.QuorUnderlayPath + ", see " +
+                               kShiftJournalName);
     };
 }
 

@@ -3,6 +3,7 @@
 #include "core/Files.h"
 #include <cerrno>
 #include <cstdio>
+#include <string>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -63,7 +64,8 @@ bool LExists(const std::string& path)
 // Writes bytes to a new hidden file in folder; returns its path, empty on failure.
 std::string WriteTempFile(const std::string& folder, const std::string& bytes, mode_t mode)
 {
-    std::string name = folder + ".stormfetch-XXXXXX.part";
+    // The writer's process id in the name tells the start-up sweep whether it still writes.
+    std::string name = folder + ".stormfetch-" + std::to_string(::getpid()) + "-XXXXXX.part";
     const int raw = ::mkstemps(name.data(), 5);
     if (raw < 0)
         return {};

@@ -43,7 +43,7 @@ bool ReplaceFile(const std::string& tmp, const std::string& target);
 /// Copies a file, overwriting the target (or its case-variant) atomically; the copy keeps
 /// the source's last-write time, as the Windows copy does.
 bool CopyFileOver(const std::string& from, const std::string& to);
-/// Writes bytes to a hidden temporary file (".stormfetch-XXXXXX.part") in the target's folder,
+/// Writes bytes to a hidden temporary file (".stormfetch-<pid>-XXXXXX.part") in the target's folder,
 /// flushes it, then replaces the target (or its case-variant), keeping the target's mode.
 bool SaveFileAtomic(const std::string& path, const std::string& bytes);
 /// Whole file into bytes; false when it cannot be read.

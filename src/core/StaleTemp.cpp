@@ -4,6 +4,7 @@
 #include "core/Text.h"
 #include <cerrno>
 #include <csignal>
+#include <string>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -14,8 +15,6 @@ namespace {
 constexpr const char* kAtomicPrefix = ".stormfetch-";
 constexpr size_t kAtomicRandom = 6; // the XXXXXX of the temporary-file template
 constexpr const char* kPartSuffix = ".part";
-constexpr TDateTime kUnixEpochDays = 25569.0; // 1 January 1970 as a day count
-constexpr TDateTime kAnHour = 1.0 / 24.0;
 
 bool AllDigits(const std::string& s)
 {
@@ -27,12 +26,22 @@ bool AllDigits(const std::string& s)
     return true;
 }
 
-TDateTime UtcOf(const struct timespec& t)
+/// A process id as written in a name: 1 to 10 digits, above 0.
+bool ReadPid(const std::string& digits, long long& pid)
 {
-    return kUnixEpochDays + (double(t.tv_sec) + double(t.tv_nsec) / 1e9) / 86400.0;
+    long long value = 0;
+    if (!AllDigits(digits) || digits.size() > 10 || !TryStrToInt(digits, value) || value <= 0)
+        return false;
+    pid = value;
+    return true;
 }
 
 } // namespace
+
+std::string OwnTempPath(const std::string& target)
+{
+    return ExtractFilePath(target) + "." + ExtractFileName(target) + "." + std::to_string(::getpid()) + kPartSuffix;
+}
 
 bool IsOwnTempName(const std::string& name, long long& pid)
 {
@@ -40,19 +49,19 @@ bool IsOwnTempName(const std::string& name, long long& pid)
     if (name.size() < 2 || name[0] != '.' || !EndsWith(name, kPartSuffix))
         return false;
     const std::string stem = name.substr(0, name.size() - std::string(kPartSuffix).size());
-    if (StartsWith(stem, kAtomicPrefix) && stem.size() == std::string(kAtomicPrefix).size() + kAtomicRandom)
-        return true;
+    if (StartsWith(stem, kAtomicPrefix)) {
+        const std::string rest = stem.substr(std::string(kAtomicPrefix).size());
+        if (rest.size() == kAtomicRandom)
+            return true;
+        const size_t dash = rest.find('-');
+        if (dash != std::string::npos && rest.size() - dash - 1 == kAtomicRandom && ReadPid(rest.substr(0, dash), pid))
+            return true;
+        pid = 0;
+    }
     const size_t dot = stem.rfind('.');
     if (dot == std::string::npos || dot < 2) // "." + at least one character of the file name
         return false;
-    const std::string digits = stem.substr(dot + 1);
-    if (!AllDigits(digits) || digits.size() > 10)
-        return false;
-    long long value = 0;
-    if (!TryStrToInt(digits, value) || value <= 0)
-        return false;
-    pid = value;
-    return true;
+    return ReadPid(stem.substr(dot + 1), pid);
 }
 
 bool ProcessAlive(long long pid)
@@ -62,7 +71,7 @@ bool ProcessAlive(long long pid)
     return ::kill(pid_t(pid), 0) == 0 || errno == EPERM;
 }
 
-std::vector<std::string> RemoveStaleTempFilesIn(const std::string& folder, TDateTime utcNow,
+std::vector<std::string> RemoveStaleTempFilesIn(const std::string& folder,
                                                 const std::function<bool(long long)>& alive)
 {
     std::vector<std::string> removed;
@@ -78,11 +87,7 @@ std::vector<std::string> RemoveStaleTempFilesIn(const std::string& folder, TDate
         struct stat st;
         if (lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
             continue;
-        bool stale;
-        if (pid != 0)
-            stale = pid == self || !(alive && alive(pid));
-        else
-            stale = utcNow - UtcOf(st.st_mtim) > kAnHour;
+        const bool stale = pid == 0 || pid == self || !(alive && alive(pid));
         if (stale && ::unlink(path.c_str()) == 0)
             removed.push_back(e.Name);
     }
@@ -92,10 +97,20 @@ std::vector<std::string> RemoveStaleTempFilesIn(const std::string& folder, TDate
 void RemoveStaleTempFiles(TShared& s)
 {
     std::vector<std::string> folders = {s.ProgramDir};
-    if (!s.QuorUnderlayPath.empty() && s.QuorUnderlayPath != "-1" && !SameText(s.QuorUnderlayPath, s.ProgramDir))
+    if (!s.QuorUnderlayPath.empty() && s.QuorUnderlayPath != "-1")
         folders.push_back(s.QuorUnderlayPath);
-    for (const std::string& folder : folders) {
-        const std::vector<std::string> removed = RemoveStaleTempFilesIn(folder, s.Clock.UTCNow());
+    // The shapefile folder when it is a folder of this machine (a Windows one lies on none).
+    const std::string shapes = Trim(s.TargetED.Caption());
+    if (!shapes.empty() && shapes[0] == '/')
+        folders.push_back(IncludeTrailingSlash(shapes));
+    for (size_t i = 0; i < folders.size(); ++i) {
+        const std::string& folder = folders[i];
+        bool seen = false;
+        for (size_t j = 0; j < i; ++j)
+            seen |= SameText(IncludeTrailingSlash(folders[j]), IncludeTrailingSlash(folder));
+        if (seen)
+            continue;
+        const std::vector<std::string> removed = RemoveStaleTempFilesIn(folder);
         if (!removed.empty())
             AppendLog(s, "Removed " + std::to_string(removed.size()) + " temporary file" +
                              (removed.size() == 1 ? "" : "s") + " left by an interrupted save from " + folder);

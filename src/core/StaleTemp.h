@@ -2,7 +2,6 @@
 // writers create beside their targets. At start the program removes its own stale ones
 // from the folders only it writes.
 #pragma once
-#include "core/DateTime.h"
 #include "core/Shared.h"
 #include <functional>
 #include <string>
@@ -10,18 +9,23 @@
 
 namespace sf {
 
-/// True for this program's temporary names: ".stormfetch-XXXXXX.part" (pid := 0) and
-/// "." + file name + "." + process id + ".part" (pid := that id).
+/// The temporary that a save of target is written to before it takes target's name:
+/// "." + file name + "." + this process's id + ".part", beside target.
+std::string OwnTempPath(const std::string& target);
+/// True for this program's temporary names: "." + file name + "." + process id + ".part" and
+/// ".stormfetch-" + process id + "-XXXXXX.part" (pid := that id), and the older
+/// ".stormfetch-XXXXXX.part" without one (pid := 0).
 bool IsOwnTempName(const std::string& name, long long& pid);
-/// True when a process with that id runs on this machine.
+/// True when a process with that id runs on this machine (another user's included).
 bool ProcessAlive(long long pid);
-/// Removes from folder the own temporary files that are stale: with a process id that is
-/// not alive (or is this process: no save of its own is under way when this runs at start),
-/// without one when last written more than an hour before utcNow. Returns the names removed.
-std::vector<std::string> RemoveStaleTempFilesIn(const std::string& folder, TDateTime utcNow,
+/// Removes from folder the own temporary files whose writer is gone: a process id that is
+/// not alive or is this process (no save of its own is under way when this runs at start),
+/// or no process id at all (an older version's: single-instance, so not writing now).
+/// Returns the names removed.
+std::vector<std::string> RemoveStaleTempFilesIn(const std::string& folder,
                                                 const std::function<bool(long long)>& alive = ProcessAlive);
-/// Start-up: the program folder and the local underlay folder (never the other target
-/// folders, which other machines write); what was removed is logged.
+/// Start-up: the program folder, the local underlay folder and the shapefile folder (never
+/// the other target folders, which other machines write); what was removed is logged.
 void RemoveStaleTempFiles(TShared& s);
 
 } // namespace sf

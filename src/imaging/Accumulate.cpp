@@ -5,6 +5,7 @@
 #include "core/Text.h"
 #include <algorithm>
 #include <cctype>
+#include <stdexcept>
 
 namespace sf {
 
@@ -70,7 +71,16 @@ int DropExcluded(std::vector<std::string>& list, const std::string& excluded)
     return dropped;
 }
 
-int32_t Shift(TShared& s, const std::string& x, bool gif, const std::string& newImage)
+/// Adds the temporary to be named back ("stamp<TAB>name") unless it is listed already.
+void AddToName(std::vector<std::string>& toName, const std::string& stamp, const std::string& name)
+{
+    for (const std::string& line : toName)
+        if (SameText(ListedPath(line), name))
+            return;
+    toName.push_back(stamp + "\t" + name);
+}
+
+int32_t Shift(TShared& s, const std::string& x, bool gif, const std::string& newImage, const TShiftStep& step)
 {
     const std::string dir = ExtractFilePath(x);
     std::string name = ExtractFileName(x);
@@ -79,6 +89,9 @@ int32_t Shift(TShared& s, const std::string& x, bool gif, const std::string& new
         name = name.substr(0, dot) + ".gif";
     }
     const std::string working = dir + name;
+    // A shift cut short earlier is finished first, so every image is back under a series
+    // name, the newest as the underlay, before anything is measured or listed.
+    const bool unresolved = !s.Cancel && RecoverShift(dir, step) == TShiftRecovery::Unresolved;
     const int32_t size = FileSizeOf(working);
     if (size < (gif ? 250 : 10000))
         return size;
@@ -96,6 +109,8 @@ int32_t Shift(TShared& s, const std::string& x, bool gif, const std::string& new
 
         if (s.Cancel)
             return size;
+        if (unresolved)
+            throw std::runtime_error("an earlier shift could not be finished");
         std::vector<std::string> list;
         const int found = AddSortedListing(dir, q, list) - DropExcluded(list, excluded);
         int trimmed = 0;
@@ -118,6 +133,18 @@ int32_t Shift(TShared& s, const std::string& x, bool gif, const std::string& new
             q.erase(us, 1);
             count = AddSortedListing(dir, q, list) - DropExcluded(list, excluded);
         }
+        const std::string qTmp = q.substr(0, q.find('.') + 1) + "tmp";
+        auto namedBack = [&](const std::string& tmp) {
+            return MaskMatches(qTmp, tmp) || (!parkedTmp.empty() && MaskMatches(parkedTmp, tmp));
+        };
+
+        // The whole shift is planned and recorded before the first rename: the k-th newest
+        // image is parked as t + k + ".tmp" whatever number it carried, then every
+        // temporary of the series mask takes its series name, newest first.
+        TShiftJournal plan;
+        plan.Underlay = ExtractFileName(ResolvePath(working));
+        plan.Bounds = ExtractFileName(ResolvePath(bounds));
+        std::vector<std::string> toName;
         if (count > 0) {
             int k = 0;
             for (auto it = list.rbegin(); it != list.rend(); ++it) {
@@ -126,45 +153,42 @@ int32_t Shift(TShared& s, const std::string& x, bool gif, const std::string& new
                 ++k;
                 std::string stem = UpToFirstDot(ExtractFileName(ListedPath(*it)));
                 stem = gif ? LowerCase(stem) : UpperCase(stem);
-                const std::string parked = dir + ParkingStem(stem, digitRule) + std::to_string(k) + ".tmp";
-                if (FileExists(parked))
-                    DeleteAnyCase(parked);
-                if (!RenameFile(ResolvePath(dir + stem + ext), parked))
-                    failed = true;
+                const std::string parked = ParkingStem(stem, digitRule) + std::to_string(k) + ".tmp";
+                // A temporary of that name is a leftover of no recorded shift.
+                if (FileExists(dir + parked))
+                    DeleteAnyCase(dir + parked);
+                plan.Park.push_back({ExtractFileName(ResolvePath(dir + stem + ext)), parked});
+                if (namedBack(parked))
+                    AddToName(toName, it->substr(0, it->find('\t')), parked);
             }
         }
-
-        list.clear();
-        const std::string qTmp = q.substr(0, q.find('.') + 1) + "tmp";
+        // Temporaries of the series mask already there are named back as well.
+        std::vector<std::string> strays;
+        AddSortedListing(dir, qTmp, strays);
+        if (!parkedTmp.empty())
+            AddSortedListing(dir, parkedTmp, strays);
+        for (const std::string& line : strays)
+            AddToName(toName, line.substr(0, line.find('\t')), ExtractFileName(ListedPath(line)));
+        std::sort(toName.begin(), toName.end());
+        for (auto it = toName.rbegin(); it != toName.rend(); ++it) {
+            const std::string tmp = ListedPath(*it);
+            const std::string stem = gif ? LowerCase(UpToFirstDot(tmp)) : UpToFirstDot(tmp);
+            plan.Name.push_back({tmp, stem + ext});
+        }
+        plan.Leftovers.push_back(qTmp);
+        if (!parkedTmp.empty())
+            plan.Leftovers.push_back(parkedTmp);
+        plan.Drop = {b + "10" + ext, b + "10.tmp"};
         if (s.Cancel)
             return size;
-        AddSortedListing(dir, qTmp, list);
-        if (!parkedTmp.empty())
-            AddSortedListing(dir, parkedTmp, list);
-        for (auto it = list.rbegin(); it != list.rend(); ++it) {
-            if (s.Cancel)
-                return size;
-            std::string stem = UpToFirstDot(ExtractFileName(ListedPath(*it)));
-            if (gif)
-                stem = LowerCase(stem);
-            if (!RenameFile(ResolvePath(dir + stem + ".tmp"), dir + stem + ext))
-                failed = true;
-            if (!FileExists(dir + stem + ".sat") && FileExists(bounds)) {
-                if (!CopyFileOver(ResolvePath(bounds), dir + stem + ".sat"))
-                    failed = true;
-            }
-        }
-
-        AddSortedListing(dir, qTmp, list);
-        if (!parkedTmp.empty())
-            AddSortedListing(dir, parkedTmp, list);
-        if (!s.Cancel)
-            for (const std::string& line : list)
-                DeleteAnyCase(ListedPath(line));
-
-        for (const std::string& leftover : {dir + b + "10" + ext, dir + b + "10.tmp"})
-            if (FileExists(leftover))
-                DeleteAnyCase(leftover);
+        if (!WriteShiftJournal(dir, plan))
+            throw std::runtime_error("cannot write the shift record");
+        if (step)
+            step("record");
+        // From here on the shift runs to its end: stopping halfway would leave the images
+        // under temporary names until the next start.
+        if (!CompleteShift(dir, plan, step))
+            failed = true;
     } catch (const std::exception&) {
         failed = true;
     }
@@ -210,14 +234,14 @@ int AddSortedListing(const std::string& folder, const std::string& mask, std::ve
     return n;
 }
 
-int32_t AccumulateBmp(TShared& s, const std::string& x, const std::string& newImage)
+int32_t AccumulateBmp(TShared& s, const std::string& x, const std::string& newImage, const TShiftStep& step)
 {
-    return Shift(s, x, false, newImage);
+    return Shift(s, x, false, newImage, step);
 }
 
-int32_t AccumulateGif(TShared& s, const std::string& x, const std::string& newImage)
+int32_t AccumulateGif(TShared& s, const std::string& x, const std::string& newImage, const TShiftStep& step)
 {
-    return Shift(s, x, true, newImage);
+    return Shift(s, x, true, newImage, step);
 }
 
 void DeleteStaleImages(TShared& s, const std::string& x)

@@ -3,6 +3,7 @@
 // removal of stale series images. Names match ignoring case.
 #pragma once
 #include "core/Shared.h"
+#include "imaging/ShiftJournal.h"
 #include <cstdint>
 #include <string>
 
@@ -13,9 +14,14 @@ namespace sf {
 /// The series carries x's own extension (BMP data may be written under another name).
 /// newImage, when given, is a file that already holds the image about to become x (a raw
 /// image delivered under the underlay's name): it is never taken as a series member.
-int32_t AccumulateBmp(TShared& s, const std::string& x, const std::string& newImage = {});
+/// The shift is recorded (ShiftJournal.h) and finished first when an earlier one was cut
+/// short; once the new underlay is written, SettleShift drops the record. step sees every
+/// record write and rename.
+int32_t AccumulateBmp(TShared& s, const std::string& x, const std::string& newImage = {},
+                      const TShiftStep& step = {});
 /// The same for GIF underlays (a ".bmp" name works on the ".gif" of its stem); threshold 250 bytes.
-int32_t AccumulateGif(TShared& s, const std::string& x, const std::string& newImage = {});
+int32_t AccumulateGif(TShared& s, const std::string& x, const std::string& newImage = {},
+                      const TShiftStep& step = {});
 /// Deletes the BMP images of x's series (x included) last written more than an hour ago.
 void DeleteStaleImages(TShared& s, const std::string& x);
 

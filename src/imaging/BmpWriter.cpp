@@ -1,5 +1,6 @@
 #include "imaging/BmpWriter.h"
 #include "core/Files.h"
+#include "core/StaleTemp.h"
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -66,7 +67,7 @@ struct TFileCloser {
 
 std::string TempNameBeside(const std::string& target)
 {
-    return ExtractFilePath(target) + "." + ExtractFileName(target) + "." + std::to_string(::getpid()) + ".part";
+    return OwnTempPath(target);
 }
 
 } // namespace

@@ -307,6 +307,13 @@ bool EncodeGif(const TGifImage& gif, std::string& bytes, std::string& error)
             }
         }
         TColourMap local = MakeMap(f.LocalMap);
+        // EGifPutImageDesc keeps a copy of a frame's local table in Image.ColorMap and, for
+        // a frame without one, sets that field to NULL without freeing the copy before it
+        // (only EGifCloseFile frees it, and only the last). The copy is ours to free here.
+        if (!local && enc->Image.ColorMap) {
+            GifFreeMapObject(enc->Image.ColorMap);
+            enc->Image.ColorMap = nullptr;
+        }
         if (EGifPutImageDesc(enc.get(), f.Left, f.Top, f.Width, f.Height, f.Interlace, local.get()) == GIF_ERROR) {
             error = "GIF image descriptor: " + GifText(enc->Error);
             return false;

@@ -156,6 +156,8 @@ bool TConverter::ConvertMosaicImage(TRadarObj& r, const std::string& p)
                 phase = "Error saving dest";
                 if (!staged.Commit(d + n.Underlay, error))
                     throw TFailure(error);
+                if (r.Accumulate)
+                    SettleShift(d);
                 if (r.Bounds.size() > 8 && !WriteLineFile(ResolvePath(d + n.BoundsName), r.Bounds))
                     throw TFailure("cannot write " + d + n.BoundsName + ": " + std::strerror(errno));
             } else if (!s.IsClient() && !s.QuorUnderlayPath.empty()) {

@@ -153,6 +153,8 @@ bool TConverter::ConvertSiteImage(TRadarObj& r, const std::string& p)
                 phase = "Error saving bmp";
                 if (!staged.Commit(d + n.Underlay, error))
                     throw TFailure(error);
+                if (r.Accumulate)
+                    SettleShift(d);
                 // The delivered raw image spelled in another case is a second file here.
                 if (!delivered.empty() && FileExists(delivered) && ResolvePath(delivered) != ResolvePath(d + n.Underlay))
                     DeleteFile(ResolvePath(delivered));

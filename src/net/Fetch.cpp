@@ -3,14 +3,17 @@
 #include "core/Log.h"
 #include "core/Pump.h"
 #include "core/RadarObj.h"
+#include "core/StaleTemp.h"
 #include "core/Text.h"
 #include "net/DownloadLimits.h"
 #include <QFile>
 #include <QObject>
 #include <QTimer>
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 
 namespace sf {
 
@@ -214,9 +217,13 @@ bool TWebFetch::FetchShapefile(const std::string& url, const std::string& localP
     TFetchStream stream(m_shp);
     bool streamCreated = false;
     bool busy = false;
+    // The file arrives under a temporary name and takes its own only when complete: a
+    // stalled or endless download never shows as a shapefile, and a failed one leaves the
+    // previous file in place.
+    const std::string partial = OwnTempPath(ResolvePath(localPath));
     try {
-        if (FileExists(localPath))
-            DeleteFile(localPath);
+        if (FileExists(partial))
+            DeleteFile(partial);
         s.FileLbl.SetCaption("Attempting download of " + url + " at " + FormatDateTime("hh:nn:ss", s.Clock.LocalNow()));
         busy = m_shp.State() != httpReady;
         if (!busy) {
@@ -224,7 +231,7 @@ bool TWebFetch::FetchShapefile(const std::string& url, const std::string& localP
             m_shp.Proxy = s.ProxyHost;
             m_shp.ProxyPort = s.ProxyPort;
         }
-        if (!stream.Open(localPath))
+        if (!stream.Open(partial))
             throw std::runtime_error("Cannot create file \"" + localPath + "\". " + stream.File.errorString().toStdString());
         streamCreated = true;
         if (!busy) {
@@ -280,10 +287,18 @@ bool TWebFetch::FetchShapefile(const std::string& url, const std::string& localP
     m_shpTimedOut = false;
     const int64_t size = streamCreated ? stream.Size() : 0;
     stream.Detach();
-    if (streamCreated && FileExists(localPath) && size < 90) {
+    if (streamCreated && size < 90) {
         result = false;
         s.Dialogs.Beep();
     }
+    if (result && !ReplaceFile(partial, localPath)) {
+        result = false;
+        const std::string text = "Cannot replace \"" + localPath + "\". " + std::strerror(errno);
+        s.Sbar.SetPanel(0, text);
+        AppendLog(s, text);
+    }
+    if (FileExists(partial))
+        DeleteFile(partial);
     if (result) {
         m_shapeBytes += int32_t(size);
         ++m_shapeCount;

@@ -70,6 +70,12 @@ TUrlParts SplitUrl(const std::string& url)
         if (colon != std::string::npos)
             portText = authority.substr(colon + 1);
     }
+    // A port holds no ":" ("[h]:1:", "[::1]:80:81"): such a URL names no server it could
+    // be written back to, so it is refused with an empty host, which no lookup accepts.
+    if (portText.find(':') != std::string::npos) {
+        u.Host.clear();
+        portText.clear();
+    }
     u.PortGiven = !portText.empty();
     u.Port = u.PortGiven ? portText : DefaultPort(u.Scheme);
     return u;

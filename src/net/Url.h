@@ -18,7 +18,8 @@ struct TUrlParts {
 
 /// Default port of a scheme: "443" for https, "80" for everything else.
 std::string DefaultPort(const std::string& scheme);
-/// Splits [scheme://][user[:password]@]host[:port][/path]; never fails.
+/// Splits [scheme://][user[:password]@]host[:port][/path]; never fails. A port written
+/// with a ":" in it leaves Host empty (and the port the default): no server is named.
 TUrlParts SplitUrl(const std::string& url);
 /// The URL again from its parts (port written only when it was given).
 std::string JoinUrl(const TUrlParts& u);

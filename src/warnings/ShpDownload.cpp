@@ -115,9 +115,10 @@ void TShpDownload::FetchSelected()
             const std::string name = type.Files[i];
             // The texts are read afresh for every file: the user may edit them meanwhile.
             const std::string local = s.TargetED.Caption() + name;
-            m_web.FetchShapefile(s.ShpURLEd.Caption() + name, local);
+            const bool fetched = m_web.FetchShapefile(s.ShpURLEd.Caption() + name, local);
             if (i + 1 == type.Files.size()) {
-                const int32_t size = FileSizeOf(local);
+                // A failed fetch leaves the previous file: its size says nothing of this run.
+                const int32_t size = fetched ? FileSizeOf(local) : -1;
                 if (size > 90)
                     check.SetCaption(type.ResultName + std::to_string(size) + " bytes @ " +
                                      FormatDateTime("hh:nn", s.Clock.LocalNow()));

@@ -353,6 +353,31 @@ TEST(MainFirstShow, LoopRecoveryRunsAfterDiscoveryAndBeforeTheStaleUnderlaysGo)
     EXPECT_EQ(f.Calls, want);
 }
 
+TEST(MainFirstShow, AShiftCutShortIsFinishedWithTheNewestImageAsTheUnderlay)
+{
+    TFixture f;
+    f.Main->Wire(); // the real recovery step
+    auto& st = f.Main->Steps();
+    st.HostDiscovery = [&] { f.Main->Shared().QuorUnderlayPath = f.Home.Path() + "u/"; };
+    st.LoadDownloadList = [] {};
+    st.LoadTargetList = [] {};
+    st.ConnectUiView = [] {};
+    st.SeedTargetList = [] { return true; };
+    // Killed after the first of two images was parked.
+    f.Home.Write("u/.stormfetch-shift", "phase=1\nunderlay=LOT_N0R_0.bmp\nbounds=LOT_N0R_0.Sat\n"
+                                        "park=LOT_N0R_0.bmp/LOT_N0R_01.tmp\npark=LOT_N0R_01.bmp/LOT_N0R_02.tmp\n"
+                                        "name=LOT_N0R_01.tmp/LOT_N0R_01.bmp\nname=LOT_N0R_02.tmp/LOT_N0R_02.bmp\n");
+    f.Home.Write("u/LOT_N0R_01.tmp", "newest");
+    f.Home.Write("u/LOT_N0R_01.bmp", "older");
+    ASSERT_TRUE(f.Main->Create());
+    f.Main->FirstShow();
+    EXPECT_EQ(f.Home.Read("u/LOT_N0R_0.bmp"), "newest");
+    EXPECT_EQ(f.Home.Read("u/LOT_N0R_02.bmp"), "older");
+    EXPECT_FALSE(FileExists(f.Home.Path() + "u/LOT_N0R_01.bmp"));
+    EXPECT_FALSE(FileExists(f.Home.Path() + "u/LOT_N0R_01.tmp"));
+    EXPECT_FALSE(FileExists(f.Home.Path() + "u/.stormfetch-shift"));
+}
+
 TEST(MainFirstShow, IemLayoutIsNamedInTheLogEvenInANewLogFile)
 {
     TFixture f("[User]\r\nLogErrors=1\r\n[URL]\r\nLayout=iem\r\nIEM=https://mirror.example/\r\n");

@@ -1,6 +1,7 @@
 #include "core/Files.h"
 #include "core/ProgramDir.h"
 #include "support/TempDir.h"
+#include "support/Unprivileged.h"
 #include <cstdlib>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -45,13 +46,18 @@ TEST_F(ProgramDirTest, WritableExecutableFolder)
 
 TEST_F(ProgramDirTest, ElseTheUserDataFolderCreated)
 {
-    if (::geteuid() == 0)
-        GTEST_SKIP() << "every folder is writable for root";
+    // Every folder is writable for root: the check runs as an ordinary user.
     m_dir.Write("bin/stormfetch", "");
     ASSERT_EQ(::chmod((m_dir.Path() + "bin").c_str(), 0555), 0);
+    test::OpenToUnprivileged(m_dir.Path());
     ::setenv("XDG_DATA_HOME", (m_dir.Path() + "data").c_str(), 1);
-    EXPECT_EQ(ResolveProgramDir("", m_dir.Path() + "bin/stormfetch"), m_dir.Path() + "data/stormfetch/");
-    EXPECT_TRUE(DirectoryExists(m_dir.Path() + "data/stormfetch/"));
+    const std::string failed = test::RunUnprivileged([this]() -> std::string {
+        const std::string dir = ResolveProgramDir("", m_dir.Path() + "bin/stormfetch");
+        if (dir != m_dir.Path() + "data/stormfetch/")
+            return "chose " + dir;
+        return DirectoryExists(dir) ? "" : "did not create " + dir;
+    });
+    EXPECT_EQ(failed, "");
     ::chmod((m_dir.Path() + "bin").c_str(), 0755);
 }
 

@@ -3,9 +3,13 @@
 #include "CoreTestEnv.h"
 #include "core/Files.h"
 #include "core/StaleTemp.h"
+#include "support/Unprivileged.h"
+#include <cerrno>
+#include <csignal>
 #include <algorithm>
 #include <gtest/gtest.h>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -14,8 +18,6 @@ using namespace sf;
 using namespace sf::test;
 
 namespace {
-
-constexpr TDateTime kEpochDays = 25569.0;
 
 void SetAge(const std::string& path, time_t now, int secondsAgo)
 {
@@ -50,12 +52,46 @@ TEST(StaleTemp, OwnNamesAreRecognisedWithTheirProcessId)
     long long pid = -1;
     EXPECT_TRUE(IsOwnTempName(".stormfetch-aZ09xy.part", pid));
     EXPECT_EQ(pid, 0);
+    EXPECT_TRUE(IsOwnTempName(".stormfetch-4242-aZ09xy.part", pid));
+    EXPECT_EQ(pid, 4242);
     EXPECT_TRUE(IsOwnTempName(".LOT_N0R_0.bmp.4242.part", pid));
     EXPECT_EQ(pid, 4242);
     for (const char* other : {"stormfetch-aZ09xy.part", ".stormfetch-aZ09x.part", ".stormfetch-aZ09xyz.part",
                               ".LOT_N0R_0.bmp.part", ".LOT.bmp.42a.part", "..4242.part", ".LOT.bmp.0.part",
-                              ".LOT.bmp.4242.part.old", "LOT.bmp.4242.part", ".x.99999999999.part"})
+                              ".LOT.bmp.4242.part.old", "LOT.bmp.4242.part", ".x.99999999999.part",
+                              ".stormfetch-0-aZ09xy.part", ".stormfetch-42-aZ09x.part", ".stormfetch-4x-aZ09xy.part"})
         EXPECT_FALSE(IsOwnTempName(other, pid)) << other;
+}
+
+TEST(StaleTemp, ASaveCutShortLeavesATemporaryTheNextStartKnowsAndRemoves)
+{
+    TCoreEnv e;
+    const std::string d = e.Dir.Path();
+    // The writer dies inside the write: the file-size limit's signal ends it there, as a
+    // kill would, without any timing.
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        const struct rlimit limit = {16, 16};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        SaveFileAtomic(d + "stormfetch.ini", std::string(4096, 'x'));
+        ::_exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGXFSZ) << status;
+    const std::vector<std::string> left = Names(d);
+    ASSERT_EQ(left.size(), 1u);
+    long long pid = 0;
+    EXPECT_TRUE(IsOwnTempName(left[0], pid)) << left[0];
+    EXPECT_EQ(pid, child);
+    EXPECT_EQ(RemoveStaleTempFilesIn(d), left);
+    EXPECT_TRUE(Names(d).empty());
+
+    const std::string beside = OwnTempPath(d + "LOT_N0R_0.bmp");
+    EXPECT_EQ(beside, d + ".LOT_N0R_0.bmp." + std::to_string(::getpid()) + ".part");
+    EXPECT_TRUE(IsOwnTempName(ExtractFileName(beside), pid));
+    EXPECT_EQ(pid, ::getpid());
 }
 
 TEST(StaleTemp, LivenessOfProcesses)
@@ -67,15 +103,33 @@ TEST(StaleTemp, LivenessOfProcesses)
     EXPECT_FALSE(ProcessAlive(-5));
 }
 
-TEST(StaleTemp, OnlyStaleOwnFilesGo)
+TEST(StaleTemp, AnotherUsersProcessIsAlive)
+{
+    // Signalling another user's process is refused (EPERM), yet it runs: as root every
+    // process may be signalled, so the check runs as an ordinary user against this
+    // (root's) test process, else against process 1.
+    const long long other = ::geteuid() == 0 ? ::getpid() : 1;
+    const std::string failed = RunUnprivileged([other]() -> std::string {
+        errno = 0;
+        if (::kill(pid_t(other), 0) == 0 || errno != EPERM)
+            return "process " + std::to_string(other) + " is not another user's here";
+        return ProcessAlive(other) ? "" : "another user's live process taken for dead";
+    });
+    if (failed.find("is not another user's here") != std::string::npos)
+        GTEST_SKIP() << failed;
+    EXPECT_EQ(failed, "");
+}
+
+TEST(StaleTemp, EveryOwnFileWhoseWriterIsGoneGoesAtOnce)
 {
     TCoreEnv e;
     const std::string d = e.Dir.Path();
     const time_t now = ::time(nullptr);
-    const TDateTime utcNow = kEpochDays + double(now) / 86400.0;
-    SetAge(e.Dir.Write(".stormfetch-old001.part", "x"), now, 2 * 3600);
-    SetAge(e.Dir.Write(".stormfetch-new001.part", "x"), now, 10 * 60);
-    e.Dir.Write(".LOT_N0R_0.bmp." + std::to_string(DeadPid()) + ".part", "x");
+    const std::string dead = std::to_string(DeadPid());
+    e.Dir.Write(".stormfetch-new001.part", "x"); // an older version's, without an id: written a second ago
+    e.Dir.Write(".stormfetch-" + dead + "-abc123.part", "x");
+    e.Dir.Write(".stormfetch-" + std::to_string(::getppid()) + "-abc123.part", "x"); // a live save elsewhere
+    e.Dir.Write(".LOT_N0R_0.bmp." + dead + ".part", "x");
     e.Dir.Write(".LOT_N0R_0.bmp." + std::to_string(::getppid()) + ".part", "x");   // a live save elsewhere
     e.Dir.Write(".MKX_N0R_0.bmp." + std::to_string(::getpid()) + ".part", "x");    // ours: nothing is saving at start
     SetAge(e.Dir.Write("notes.part", "x"), now, 2 * 3600);
@@ -83,36 +137,43 @@ TEST(StaleTemp, OnlyStaleOwnFilesGo)
     e.Dir.Write("LOT_N0R_0.bmp", "underlay");
     ForceDirectories(d + ".stormfetch-folder.part");
 
-    const auto removed = RemoveStaleTempFilesIn(d, utcNow);
-    EXPECT_EQ(removed.size(), 3u);
+    const auto removed = RemoveStaleTempFilesIn(d);
+    EXPECT_EQ(removed.size(), 4u);
     const std::vector<std::string> left = {".LOT_N0R_0.bmp." + std::to_string(::getppid()) + ".part",
-                                           ".other.part", ".stormfetch-folder.part", ".stormfetch-new001.part",
-                                           "LOT_N0R_0.bmp", "notes.part"};
+                                           ".other.part", ".stormfetch-" + std::to_string(::getppid()) + "-abc123.part",
+                                           ".stormfetch-folder.part", "LOT_N0R_0.bmp", "notes.part"};
     EXPECT_EQ(Names(d), left);
 }
 
-TEST(StaleTemp, StartUpCleansTheProgramAndUnderlayFoldersButNoOtherTarget)
+TEST(StaleTemp, StartUpCleansTheProgramUnderlayAndShapefileFoldersButNoOtherTarget)
 {
     TCoreEnv e;
     const std::string d = e.Dir.Path();
     e.S.QuorUnderlayPath = d + "Quor Underlays/";
     ForceDirectories(e.S.QuorUnderlayPath);
     ForceDirectories(d + "lan/");
+    ForceDirectories(d + "shp/");
     e.S.TargetCmb.Items = {e.S.QuorUnderlayPath, d + "lan/"};
+    e.S.TargetED.SetCaption(d + "shp");
     e.S.Logerrors1.Checked = true;
     const std::string dead = std::to_string(DeadPid());
     e.Dir.Write(".stormfetch-abc123.part", "x");
+    e.Dir.Write("Quor Underlays/.stormfetch-" + dead + "-abc123.part", "x");
     e.Dir.Write("Quor Underlays/.ConUS.bmp." + dead + ".part", "x");
+    e.Dir.Write("shp/.tor.shp." + dead + ".part", "x");
     e.Dir.Write("lan/.ConUS.bmp." + dead + ".part", "x");
-    // The fake clock stands far in the future, so the file without a process id is old.
-    e.Clock.Set(kEpochDays + double(::time(nullptr)) / 86400.0 + 1.0);
     RemoveStaleTempFiles(e.S);
     EXPECT_FALSE(FileExists(d + ".stormfetch-abc123.part"));
+    EXPECT_FALSE(FileExists(e.S.QuorUnderlayPath + ".stormfetch-" + dead + "-abc123.part"));
     EXPECT_FALSE(FileExists(e.S.QuorUnderlayPath + ".ConUS.bmp." + dead + ".part"));
+    EXPECT_FALSE(FileExists(d + "shp/.tor.shp." + dead + ".part"));
     EXPECT_TRUE(FileExists(d + "lan/.ConUS.bmp." + dead + ".part")); // other machines write there
     auto logs = FindFiles(d + "R*ErrorLog.txt");
     ASSERT_EQ(logs.size(), 1u);
-    EXPECT_NE(e.Dir.Read(logs[0].Name).find("Removed 1 temporary file left by an interrupted save from " +
-                                             e.S.QuorUnderlayPath),
-              std::string::npos);
+    const std::string log = e.Dir.Read(logs[0].Name);
+    EXPECT_NE(log.find("Removed 2 temporary files left by an interrupted save from " + e.S.QuorUnderlayPath),
+              std::string::npos)
+        << log;
+    EXPECT_NE(log.find("Removed 1 temporary file left by an interrupted save from " + d + "shp/"), std::string::npos)
+        << log;
 }

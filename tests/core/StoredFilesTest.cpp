@@ -8,6 +8,7 @@
 #include "core/Log.h"
 #include "core/Settings.h"
 #include "core/StoredFiles.h"
+#include "support/Unprivileged.h"
 #include <QElapsedTimer>
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -89,6 +90,27 @@ TEST_F(StoredFiles, ReadToldApartFromMissingAndFromUnreadable)
     EXPECT_EQ(reason, "it is a link to a missing file");
     EXPECT_TRUE(PathPresent(E.Dir.Path() + "GONE.txt"));
     EXPECT_EQ(bytes, "abc"); // a failed read leaves the bytes alone
+}
+
+TEST_F(StoredFiles, APathThroughAFileIsMissingButAnUnreadableFileFails)
+{
+    std::string bytes, reason;
+    E.Dir.Write("plain", "not a folder");
+    EXPECT_EQ(ReadStoredFile(E.Dir.Path() + "plain/DownLoadList.txt", bytes, reason), TStoredRead::Missing);
+    EXPECT_EQ(reason, "");
+
+    // Root reads any file: the unreadable one is tried as an ordinary user.
+    const std::string path = E.Dir.Write("locked/DownLoadList.txt", "x");
+    ASSERT_EQ(::chmod(path.c_str(), 0), 0);
+    test::OpenToUnprivileged(E.Dir.Path() + "locked/");
+    const std::string failed = test::RunUnprivileged([&]() -> std::string {
+        std::string b, why;
+        const TStoredRead r = ReadStoredFile(path, b, why);
+        if (r != TStoredRead::Failed)
+            return "read result " + std::to_string(int(r));
+        return why == "Permission denied" ? "" : "reason " + why;
+    });
+    EXPECT_EQ(failed, "");
 }
 
 TEST_F(StoredFiles, PipeInPlaceOfAFileFailsAtOnce)

@@ -88,6 +88,33 @@ TEST(GifCodec, NativeReencodingKeepsFramesAndTable)
     EXPECT_EQ(qAlpha(q.pixel(0, 2)), 0); // index 2 is the transparent one
 }
 
+TEST(GifCodec, FramesWithAndWithoutTheirOwnTableAlternate)
+{
+    // The encoder's copy of a frame's own table was lost (never freed) when the next frame
+    // had none: the sanitizer build's leak check fails here without the fix.
+    TGifImage g;
+    g.ScreenWidth = 2;
+    g.ScreenHeight = 2;
+    g.GlobalMap = {{0, 0, 0}, {255, 255, 255}};
+    TGifFrame own;
+    own.Width = own.Height = 2;
+    own.LocalMap = {{255, 0, 0}, {0, 0, 255}};
+    own.Pixels = {0, 1, 1, 0};
+    TGifFrame shared = own;
+    shared.LocalMap.clear();
+    shared.Pixels = {1, 0, 0, 1};
+    g.Frames = {own, shared, own, shared};
+    std::string bytes, error;
+    ASSERT_TRUE(EncodeGif(g, bytes, error)) << error;
+    TGifImage back;
+    ASSERT_TRUE(DecodeGif(bytes, back, error)) << error;
+    ASSERT_EQ(back.Frames.size(), 4u);
+    for (size_t i = 0; i < 4; ++i) {
+        EXPECT_EQ(back.Frames[i].LocalMap, g.Frames[i].LocalMap) << i;
+        EXPECT_EQ(back.Frames[i].Pixels, g.Frames[i].Pixels) << i;
+    }
+}
+
 TEST(GifCodec, InterlacedFramesComeOutInPictureOrder)
 {
     TGifImage gif;

@@ -6,6 +6,7 @@
 #include "support/TempDir.h"
 #include <QTimer>
 #include <gtest/gtest.h>
+#include <filesystem>
 #include "net/DownloadLimits.h"
 
 using namespace sf;
@@ -157,7 +158,7 @@ TEST_F(Fetch, ShapefileNeedsNinetyBytesAndCountsSuccesses)
     const std::string local = Dir.Path() + "tor.shp";
     EXPECT_FALSE(F.FetchShapefile(Srv.Url("/89.shp"), local));
     EXPECT_EQ(Dialogs.Beeps, 1);
-    EXPECT_TRUE(FileExists(local)); // the short file stays
+    EXPECT_FALSE(FileExists(local)); // a short file never takes the name
     EXPECT_EQ(F.ShapeCount(), 0);
     EXPECT_TRUE(F.FetchShapefile(Srv.Url("/90.shp"), local));
     EXPECT_EQ(F.ShapeCount(), 1);
@@ -176,6 +177,8 @@ TEST_F(Fetch, StalledShapefileTimesOutWithoutAnException)
     EXPECT_EQ(S.ShpLbl.Caption().rfind(url + " received 200 b in ", 0), 0u);
     EXPECT_FALSE(F.ShpTimedOut());
     EXPECT_FALSE(S.TimedOut); // the radar fetch's flag is not touched
+    // Nothing of the stalled file is left, under its name or any other.
+    EXPECT_TRUE(std::filesystem::is_empty(Dir.Path())) << std::filesystem::directory_iterator(Dir.Path())->path();
 }
 
 TEST_F(Fetch, ShapefileErrorsAreCaughtWithABeep)

@@ -29,6 +29,22 @@ TEST(Url, SplitTakesEveryPart)
     EXPECT_EQ(SplitUrl("http://[::1]:81/a").Port, "81");
 }
 
+TEST(Url, APortWithAColonNamesNoServer)
+{
+    // Taken as port "1:", the host was joined back unbracketed and split as "h:1".
+    for (const char* url : {"http://[h]:1:", "http://[::1]:80:81/a", "http://[h]::"}) {
+        const TUrlParts u = SplitUrl(url);
+        EXPECT_EQ(u.Host, "") << url;
+        EXPECT_FALSE(u.PortGiven) << url;
+        EXPECT_EQ(u.Port, "80") << url;
+    }
+    const TUrlParts u = SplitUrl("http://[h]:1/x");
+    const TUrlParts again = SplitUrl(JoinUrl(u));
+    EXPECT_EQ(again.Host, "h");
+    EXPECT_EQ(again.Port, "1");
+    EXPECT_EQ(again.Path, "/x");
+}
+
 TEST(Url, ProxyTextMayCarryItsPort)
 {
     std::string host, port;

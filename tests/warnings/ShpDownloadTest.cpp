@@ -6,6 +6,7 @@
 #include "support/TempDir.h"
 #include "warnings/ShpDownload.h"
 #include <gtest/gtest.h>
+#include <algorithm>
 #include <filesystem>
 #include <unistd.h>
 
@@ -94,6 +95,34 @@ TEST_F(ShpDownloadTest, StalledFileEndsAfterTheTimeOutAndTheRunGoesOn)
     ASSERT_EQ(targets.size(), 3u);
     EXPECT_EQ(s.TorChk.Caption(), "Tornado 200 bytes @ " + FormatDateTime("hh:nn", clock.LocalNow()));
     EXPECT_EQ(s.ShpLbl.Caption(), "2 Files downloaded/600 bytes in 00:00");
+}
+
+TEST_F(ShpDownloadTest, AFailedFileLeavesThePreviousOneAndNoPartOfItself)
+{
+    const std::string d = dir.Path() + "ShpFiles/";
+    test::TTempDir other;
+    // The previous run's files; this run's .shx stalls half-way and its .dbf is cut short.
+    for (const char* name : {"tor.shp", "tor.shx", "tor.dbf"})
+        other.Write(name, std::string("previous ") + name + std::string(200, '.'));
+    for (const char* name : {"tor.shp", "tor.shx", "tor.dbf"})
+        std::filesystem::copy_file(other.Path() + name, d + name);
+    server.ServeFile("/shp/tor.shp", Bytes(400));
+    server.Script("/shp/tor.shx", {test::TStep::Out("HTTP/1.0 200 OK\r\nContent-Length: 1000\r\n\r\n" + Bytes(100)),
+                                   test::TStep::Hang()});
+    server.Script("/shp/tor.dbf", {test::TStep::Out("HTTP/1.0 200 OK\r\nContent-Length: 500\r\n\r\n" + Bytes(300))});
+    s.TorChk.Checked = true;
+    shp.ShpDownloadBtnClick();
+
+    EXPECT_EQ(dir.Read("ShpFiles/tor.shp"), Bytes(400));
+    EXPECT_EQ(dir.Read("ShpFiles/tor.shx"), other.Read("tor.shx"));
+    EXPECT_EQ(dir.Read("ShpFiles/tor.dbf"), other.Read("tor.dbf"));
+    // The kept .dbf is not this run's: the result says the run failed.
+    EXPECT_EQ(s.TorChk.Caption(), "Tornado dbf error");
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(d))
+        names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"tor.dbf", "tor.shp", "tor.shx"}));
 }
 
 TEST_F(ShpDownloadTest, TargetWithoutSlashGetsOneAndEmptyTargetWritesToTheCurrentFolder)
