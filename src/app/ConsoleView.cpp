@@ -94,11 +94,11 @@ void TConsoleView::Summary(const std::string& text)
 
 void TConsoleView::Changed(const std::string& control, const std::string& text)
 {
-    if (control == "Log") {
-        // The error log's messages go to the error stream at every level; the program's own
-        // start, mode and shutdown lines (they name the version) are no errors.
-        const bool state = text.find(kVersionText) != std::string::npos;
-        (m_err && !state ? *m_err : m_out) << ConsoleLine(m_clock.LocalNow(), "Log", text) << std::endl;
+    if (control == "Log" || control == "LogNote") {
+        // The error log's messages go to the error stream at every level; its notes on the
+        // program's state (start, mode, shutdown, memory) are no errors.
+        const bool note = control == "LogNote";
+        (m_err && !note ? *m_err : m_out) << ConsoleLine(m_clock.LocalNow(), "Log", text) << std::endl;
         return;
     }
     if (!IsConsoleControl(control))

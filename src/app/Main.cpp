@@ -166,11 +166,11 @@ void TMain::FirstShow()
         m_hostMissing = true;
         RequestClose();
     }
-    AppendLog(m_s, StartLine(m_s.ProgramDir, m_s.IsClient()) + MemoryStatusLong(m_s));
+    AppendLog(m_s, StartLine(m_s.ProgramDir, m_s.IsClient()) + MemoryStatusLong(m_s), TLogKind::Note);
     // A line of its own: the start line is folded into a new log file's first line.
     if (const std::string note = LayoutStartNote(m_s.Layout, LayoutBase(m_s.Layout, m_s.RidgeBase, m_s.IemBase));
         !note.empty())
-        AppendLog(m_s, Trim(note));
+        AppendLog(m_s, Trim(note), TLogKind::Note);
     if (m_parts && m_parts->LogPruner)
         m_parts->LogPruner->Tick();
     // Recovery of work an interrupted run left half done comes first (once the first
@@ -299,7 +299,7 @@ void TMain::Closing()
         std::string error;
         if (!SaveSettings(m_s, &error))
             throw std::runtime_error(error);
-        AppendLog(m_s, ShutdownLine(m_s.IsClient()) + MemoryStatusLong(m_s));
+        AppendLog(m_s, ShutdownLine(m_s.IsClient()) + MemoryStatusLong(m_s), TLogKind::Note);
         if (m_steps.FreeWorkingImages)
             m_steps.FreeWorkingImages();
     } catch (const std::exception& e) {

@@ -146,11 +146,10 @@ std::string LogLineText(const std::string& msg, TDateTime localNow)
     return FormatDateTime("hh:nn:ss", localNow) + " " + text;
 }
 
-void AppendLog(TShared& s, const std::string& msg)
+void AppendLog(TShared& s, const std::string& msg, TLogKind kind)
 {
-    // Views see every message as the pseudo-control "Log", also when the file is off,
-    // so a service's journal has them.
-    s.Hub.Changed("Log", msg);
+    // Views see every message, also when the file is off, so a service's journal has them.
+    s.Hub.Changed(kind == TLogKind::Note ? "LogNote" : "Log", msg);
     if (!s.Logerrors1.Checked)
         return;
     const std::string fileName = DatedFileName("R", "ErrorLog", true, s.Clock);

@@ -6,8 +6,13 @@
 
 namespace sf {
 
+/// What a log message is to a console: an error, or a note on the program's state (start,
+/// mode, shutdown, the hourly memory report), which a service's journal keeps apart.
+enum class TLogKind { Error, Note };
+
 /// Writes msg to today's R<yyyymmdd>ErrorLog.txt when "Log errors" is checked; never fails visibly.
-void AppendLog(TShared& s, const std::string& msg);
+/// Views see it as the pseudo-control "Log" (an error) or "LogNote" (a note).
+void AppendLog(TShared& s, const std::string& msg, TLogKind kind = TLogKind::Error);
 /// "Mem load=..,Tot phys=..k,Mem phys avail =..k,..." from a fresh reading (stored as the latest).
 std::string MemoryStatusLong(TShared& s);
 /// "Mem load=..,Mem phys avail=..k,Total Virtual=..k,Page in use=..k" from a fresh reading.

@@ -239,14 +239,14 @@ bool SaveSettings(TShared& s, std::string* error)
 void ModeSwitch(TShared& s)
 {
     if (s.IsClient()) {
-        AppendLog(s, std::string(kVersionText) + " in client mode");
+        AppendLog(s, std::string(kVersionText) + " in client mode", TLogKind::Note);
         s.DownloadBtn.SetCaption("Process");
         s.DownloadBtn.Hint = "Process selected radar images from server";
         s.WindowCaption.SetCaption(std::string(kVersionText) + " Client mode");
     } else {
         s.DownloadBtn.SetCaption("Download");
         s.DownloadBtn.Hint = "Download selected radar images";
-        AppendLog(s, std::string(kVersionText) + " in server mode");
+        AppendLog(s, std::string(kVersionText) + " in server mode", TLogKind::Note);
         s.WindowCaption.SetCaption(std::string(kVersionText) + " Server mode");
     }
     if (!s.LoadingSettings)

@@ -89,7 +89,7 @@ void TScheduler::MemoryWatch()
     const TDateTime localNow = m_s.Clock.LocalNow();
     if (localNow > m_s.MemReportTime + kOneHour) {
         m_s.MemReportTime = localNow;
-        AppendLog(m_s, MemoryStatusLong(m_s));
+        AppendLog(m_s, MemoryStatusLong(m_s), TLogKind::Note);
         return;
     }
     MemoryStatusLong(m_s); // refreshes the load

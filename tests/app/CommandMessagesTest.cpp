@@ -7,6 +7,9 @@
 #include "app/SingleInstance.h"
 #include "core/Clock.h"
 #include "core/Files.h"
+#include "core/Log.h"
+#include "core/Shared.h"
+#include "support/ScriptedDialogs.h"
 #include "core/ProgramDir.h"
 #include "support/TempDir.h"
 #include <gtest/gtest.h>
@@ -137,17 +140,23 @@ TEST(CommandMessages, ARefusedAddIsSaidOnceAndAnUnknownSiteIsKeptWithAWarning)
 TEST(CommandMessages, TheStartAndShutdownLinesAreNoErrors)
 {
     TFakeClock clock{46000.5};
-    TViewHub hub;
+    test::TScriptedDialogs dialogs;
+    TShared s{clock, dialogs};
+    s.Logerrors1.Checked = false; // the console only, no log file
     std::ostringstream out, err;
-    TConsoleView view(hub, clock, out);
+    TConsoleView view(s.Hub, clock, out);
     view.SetLevel(TOutputLevel::Normal, &err);
-    hub.Changed("Log", StartLine("/srv/station/", false) + "Mem load=40");
-    hub.Changed("Log", ShutdownLine(false) + "Mem load=40");
-    hub.Changed("Log", "Error 404 Not Found");
+    AppendLog(s, StartLine("/srv/station/", false) + "Mem load=40", TLogKind::Note);
+    AppendLog(s, ShutdownLine(false) + "Mem load=40", TLogKind::Note);
+    AppendLog(s, "Error 404 Not Found");
+    // An error that happens to quote the program's name and version is still an error.
+    AppendLog(s, std::string(kVersionText) + " could not write the underlay");
     EXPECT_TRUE(Has(out.str(), "initialized in server mode.")) << out.str();
     EXPECT_TRUE(Has(out.str(), "Shut down while in server mode.")) << out.str();
     EXPECT_FALSE(Has(out.str(), "Error 404")) << out.str();
+    EXPECT_FALSE(Has(out.str(), "could not write")) << out.str();
     EXPECT_TRUE(Has(err.str(), "Log: Error 404 Not Found")) << err.str();
+    EXPECT_TRUE(Has(err.str(), "could not write the underlay")) << err.str();
     EXPECT_FALSE(Has(err.str(), "initialized")) << err.str();
 }
 
