@@ -4,7 +4,9 @@
 // one listing fetch and nothing else. Prints, per run, the cycle's own elapsed time (its
 // "Downloaded 0 and processed 0 files in s.mmm sec" line) and the whole --once, and
 // their medians beside the target.
-// Usage: stormfetch_cycle_bench [runs]
+// Usage: stormfetch_cycle_bench [runs [reference-binary]]
+//        (with a reference binary, an earlier build, the two run in turn and both medians
+//        are printed: on a shared machine only an interleaved comparison means much)
 //        stormfetch_cycle_bench --serve SECONDS   (prepares a home, prints the command
 //        line to profile, and serves for at most SECONDS)
 #include "app/Demo.h"
@@ -144,24 +146,36 @@ int main(int argc, char** argv)
         return 0;
     }
 
-    std::vector<double> cycles, onces;
+    const std::string reference = argc > 2 ? argv[2] : "";
+    std::vector<double> cycles, onces, refCycles;
     bool allNotNew = true;
     RunOnce(binary, home, feed.WinePrefix()); // warms the file cache; not counted
     for (int i = 0; i < runs; ++i) {
         writeList();
         const TRun r = RunOnce(binary, home, feed.WinePrefix());
-        std::printf("run %d: cycle %.0f ms, whole --once %.0f ms%s\n", i + 1, r.CycleMs, r.OnceMs,
+        std::printf("run %d: cycle %.0f ms, whole --once %.0f ms%s", i + 1, r.CycleMs, r.OnceMs,
                     r.Downloaded == 0 ? "" : "  (NOT A NOT-NEW CYCLE)");
         allNotNew = allNotNew && r.Downloaded == 0;
         if (r.CycleMs >= 0)
             cycles.push_back(r.CycleMs);
         onces.push_back(r.OnceMs);
+        if (!reference.empty()) {
+            writeList();
+            const TRun ref = RunOnce(reference, home, feed.WinePrefix());
+            std::printf("; reference cycle %.0f ms%s", ref.CycleMs, ref.Downloaded == 0 ? "" : "  (NOT A NOT-NEW CYCLE)");
+            if (ref.CycleMs >= 0)
+                refCycles.push_back(ref.CycleMs);
+        }
+        std::printf("\n");
     }
     const double cycle = Median(cycles);
     std::printf("not-new cycle, %d listing fetches: median %.0f ms over %zu runs (min %.0f, max %.0f), target <= %.0f ms%s\n",
                 kRecords, cycle, cycles.size(), cycles.empty() ? 0 : *std::min_element(cycles.begin(), cycles.end()),
                 cycles.empty() ? 0 : *std::max_element(cycles.begin(), cycles.end()), kTargetMs,
                 cycle <= kTargetMs && allNotNew ? "" : "  OVER THE TARGET");
+    if (!refCycles.empty())
+        std::printf("reference build, interleaved: median %.0f ms (this build / reference: %.2f)\n", Median(refCycles),
+                    Median(refCycles) > 0 ? cycle / Median(refCycles) : 0.0);
     std::printf("whole --once: median %.0f ms\n", Median(onces));
     std::filesystem::remove_all(home);
     return cycle <= kTargetMs && allNotNew ? 0 : 1;
