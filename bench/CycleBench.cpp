@@ -19,6 +19,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QTimer>
 #include <algorithm>
 #include <cstdio>
@@ -66,6 +67,14 @@ TRun RunOnce(const std::string& binary, const std::string& home, const std::stri
 {
     QProcess p;
     p.setProcessChannelMode(QProcess::SeparateChannels);
+    // A lock folder of its own: a copy of the program already running for this user
+    // (a station, another bench) would otherwise turn every run away.
+    const std::string lockDir = home + "run";
+    std::filesystem::create_directories(lockDir);
+    std::filesystem::permissions(lockDir, std::filesystem::perms::owner_all);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("XDG_RUNTIME_DIR", QString::fromStdString(lockDir));
+    p.setProcessEnvironment(env);
     QElapsedTimer t;
     t.start();
     p.start(QString::fromStdString(binary), {"--headless", "--once", "--home", QString::fromStdString(home),
