@@ -31,12 +31,15 @@ uint64_t PageInUse(const TMemoryStatus& m)
 // The value in kB of a "Name:   12345 kB" line of a /proc status text, scaled to bytes.
 bool ProcValue(const std::string& text, const std::string& name, uint64_t& bytes)
 {
-    std::istringstream in(text);
-    std::string line;
-    while (std::getline(in, line)) {
-        if (line.compare(0, name.size() + 1, name + ":") != 0)
+    // Found by searching the text, not by reading it line by line: the cycle takes a
+    // reading for every due record.
+    const std::string key = name + ":";
+    for (size_t at = text.find(key); at != std::string::npos; at = text.find(key, at + 1)) {
+        if (at != 0 && text[at - 1] != '\n')
             continue;
-        std::string value = Trim(line.substr(name.size() + 1));
+        const size_t start = at + key.size();
+        const size_t end = text.find('\n', start);
+        std::string value = Trim(text.substr(start, end == std::string::npos ? std::string::npos : end - start));
         value = value.substr(0, value.find(' '));
         long long kb = 0;
         if (!TryStrToInt(value, kb) || kb < 0)

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <algorithm>
 #include <memory>
+#include <fcntl.h>
 #include <unistd.h>
 #include <vector>
 
@@ -128,9 +129,22 @@ std::string StageBmp8(const std::string& path, const TBitmap8& bmp, std::string&
         bool ok = std::fwrite(head.data(), 1, head.size(), f) == head.size();
         const uint32_t pad = RowStride(bmp) - uint32_t(bmp.Width());
         const char zeros[4] = {0, 0, 0, 0};
-        for (int y = bmp.Height() - 1; ok && y >= 0; --y)
+        // The disk starts writing each few megabytes as soon as they are handed over, so
+        // the flush at the end waits only for the last of a mosaic, not for all of it.
+        constexpr long kWriteBehind = 4L << 20;
+        long sinceKick = 0, kicked = 0;
+        for (int y = bmp.Height() - 1; ok && y >= 0; --y) {
             ok = std::fwrite(bmp.Row(y), 1, size_t(bmp.Width()), f) == size_t(bmp.Width())
                 && std::fwrite(zeros, 1, pad, f) == pad;
+            sinceKick += long(bmp.Width()) + long(pad);
+            if (ok && sinceKick >= kWriteBehind && std::fflush(f) == 0) {
+                const long written = std::ftell(f);
+                if (written > kicked)
+                    ::sync_file_range(::fileno(f), kicked, written - kicked, SYNC_FILE_RANGE_WRITE);
+                kicked = std::max(kicked, written);
+                sinceKick = 0;
+            }
+        }
         return ok;
     });
 }

@@ -42,7 +42,8 @@ void StreamPngInto(TPngReader& png, TBitmap8& dest, THalftoneMapper& mapper, std
         const uint8_t* in = row.data();
         uint32_t lastPixel = 0;
         uint8_t lastIndex = white; // a fully transparent pixel
-        for (int i = 0; i < span.Count; ++i, in += 4) {
+        const size_t count = size_t(span.Count);
+        for (size_t i = 0; i < count;) {
             uint32_t pixel;
             std::memcpy(&pixel, in, 4);
             if (pixel != lastPixel) {
@@ -57,7 +58,23 @@ void StreamPngInto(TPngReader& png, TBitmap8& dest, THalftoneMapper& mapper, std
                     lastIndex = blackToWhite[mapper.Map(over(in[0]), over(in[1]), over(in[2]))];
                 }
             }
-            out[size_t(i) * step] = lastIndex;
+            out[i * step] = lastIndex;
+            ++i;
+            in += 4;
+            if (step != 1)
+                continue;
+            // A mosaic is mostly long runs of one colour (clear sky, one echo level): the
+            // run is measured two pixels at a time and filled at once.
+            const uint64_t pair = uint64_t(lastPixel) * 0x100000001ull;
+            size_t run = 0;
+            for (uint64_t two; i + run + 2 <= count; run += 2) {
+                std::memcpy(&two, in + run * 4, 8);
+                if (two != pair)
+                    break;
+            }
+            std::memset(out + i, lastIndex, run);
+            i += run;
+            in += run * 4;
         }
     }
 }

@@ -14,6 +14,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <sys/stat.h>
 
 namespace sf {
 
@@ -137,7 +138,10 @@ bool TWebFetch::FetchFile(const std::string& url, const std::string& localPath, 
                 s.TimedOut = false;
             }
             Stream.Detach();
-            if (FileExists(Path) && FileSizeOf(Path) == 0) {
+            // The stream wrote the file under the very name it was given, so one stat tells
+            // whether it is empty (a size read by listing the folder cost more than the fetch).
+            struct stat st {};
+            if (::stat(Path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size == 0) {
                 s.FetchResult = false;
                 DeleteFile(Path);
             }

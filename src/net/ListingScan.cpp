@@ -1,5 +1,6 @@
 #include "core/Text.h"
 #include "net/Listing.h"
+#include <algorithm>
 
 namespace sf {
 
@@ -8,10 +9,9 @@ namespace {
 const std::string kTargetMarker = ".GIF\">";
 const std::string kTextMarker = ".GIF<";
 
-/// Entry name of one line, or "" when the line holds no GIF anchor.
-std::string EntryName(const std::string& line)
+/// Entry name of one line (upper: the line upper-cased), or "" when it holds no GIF anchor.
+std::string EntryName(const std::string& line, const std::string& upper)
 {
-    const std::string upper = UpperCase(line);
     const size_t target = upper.find(kTargetMarker);
     if (target == std::string::npos || upper.find(kTextMarker) == std::string::npos)
         return {};
@@ -39,21 +39,29 @@ int DaysInMonth(int y, int m)
 
 void TListingScanner::Feed(const char* data, size_t len)
 {
-    for (size_t i = 0; i < len; ++i) {
-        const char c = data[i];
-        if (c == '\n') {
-            if (!m_afterCr) // the LF of a CR LF pair ends nothing more
-                EndLine();
+    // Whole runs between line ends are appended at once: a page is read a piece at a time
+    // for every record of every cycle.
+    size_t i = 0;
+    while (i < len) {
+        if (m_afterCr && data[i] == '\n') { // the LF of a CR LF pair ends nothing more
             m_afterCr = false;
-        } else if (c == '\r') {
+            ++i;
+            continue;
+        }
+        m_afterCr = false;
+        size_t end = i;
+        while (end < len && data[end] != '\n' && data[end] != '\r')
+            ++end;
+        const size_t room = kMaxListingLine - std::min(m_line.size(), kMaxListingLine);
+        const size_t run = end - i;
+        m_line.append(data + i, std::min(run, room));
+        if (run > room)
+            m_overlong = true;
+        i = end;
+        if (i < len) {
+            m_afterCr = data[i] == '\r';
             EndLine();
-            m_afterCr = true;
-        } else {
-            m_afterCr = false;
-            if (m_line.size() < kMaxListingLine)
-                m_line.push_back(c);
-            else
-                m_overlong = true;
+            ++i;
         }
     }
 }
@@ -70,12 +78,12 @@ void TListingScanner::Line(const std::string& line)
 {
     // The page's lines are visited as if sorted and de-duplicated ignoring case: the last
     // entry line is the greatest one, and of equal names the one on the least line counts.
-    const std::string name = EntryName(line);
+    const std::string key = UpperCase(line);
+    const std::string name = EntryName(line, key);
     if (name.empty())
         return;
     if (m_mosaic && (name.find("_small") != std::string::npos || UpperCase(name).find("CONUS_") == std::string::npos))
         return;
-    const std::string key = UpperCase(line);
     if (m_lastName.empty() || key > m_lastKey) {
         m_lastKey = key;
         m_lastName = name;

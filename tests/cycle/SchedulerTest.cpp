@@ -264,6 +264,26 @@ TEST_F(SchedulerTick, EightyFivePercentLoadIsAlreadyTheWarning)
     EXPECT_EQ(clBlack, S.HeapLbl.Color);
 }
 
+TEST_F(SchedulerTick, LoadStayingAtEightyFivePercentIsOneEpisode)
+{
+    // 85 % is already low memory: the flag must not be cleared at that load, or every
+    // tick would log a new warning.
+    S.Logerrors1.Checked = true;
+    S.ProgramDir = Prog.Path();
+    MemLoad = 85;
+    for (int tick = 0; tick < 3; ++tick) {
+        Sched->ProcessTimer();
+        EXPECT_TRUE(S.MemWarning) << "tick " << tick;
+    }
+    EXPECT_EQ(1, MemWarnings());
+    MemLoad = 84;
+    Sched->ProcessTimer();
+    EXPECT_FALSE(S.MemWarning);
+    MemLoad = 85;
+    Sched->ProcessTimer();
+    EXPECT_EQ(2, MemWarnings());
+}
+
 TEST_F(SchedulerTick, HourlyMemoryReportIsWritten)
 {
     S.Logerrors1.Checked = true;

@@ -228,3 +228,32 @@ TEST(PngSiteImage, InterlacedFileGivesThePictureOfAPlainOne)
         }
     }
 }
+
+TEST(PngSiteImage, ExactlyTwoHundredFiftySixColoursAreKeptExactly)
+{
+    // 16 x 16 blocks of 8 x 8 pixels, each block its own colour: the palette is full, yet
+    // every colour fits, so none may be moved to the halftone palette.
+    const auto colourOf = [](int block) {
+        return TRgb{uint8_t(7 + (block % 16) * 15), uint8_t(3 + (block / 16) * 15), uint8_t(100 + block % 7)};
+    };
+    const std::string bytes = EncodePngRgba(128, 128, [&](int y, uint8_t* out) {
+        for (int x = 0; x < 128; ++x, out += 4) {
+            const TRgb c = colourOf((y / 8) * 16 + x / 8);
+            out[0] = c.R;
+            out[1] = c.G;
+            out[2] = c.B;
+            out[3] = 255;
+        }
+    });
+    TTempDir dir;
+    const std::string path = dir.Write("LOT_N0B_0.png", bytes);
+    TGifImage gif;
+    std::string error;
+    ASSERT_TRUE(LoadPngSiteImage(path, gif, error)) << error;
+    ASSERT_EQ(256u, gif.GlobalMap.size());
+    for (int block = 0; block < 256; ++block)
+        EXPECT_EQ(colourOf(block), gif.GlobalMap[size_t(block)]) << "entry " << block; // order of first appearance
+    for (int y = 0; y < 128; ++y)
+        for (int x = 0; x < 128; ++x)
+            ASSERT_EQ(colourOf((y / 8) * 16 + x / 8), ColourAt(gif, x, y)) << x << "," << y;
+}

@@ -347,6 +347,30 @@ TEST(WindowTray, TipIsCutToWholeCharactersAndTellsOfStaleRadar)
     EXPECT_EQ(s.TrayTip, std::string(70, 'b'));
 }
 
+TEST(WindowTray, TipCountsEveryStaleRecord)
+{
+    TWindowFixture f(true);
+    TShared& s = f.S();
+    s.TrayTip = "Underlay = LOT_N0R_0";
+    const TDateTime now = s.Clock.UTCNow();
+    // Two stale records around a fresh one, so neither the first nor the last decides.
+    for (const char* radar : {"IL,Chicago,LOT", "IA,Des Moines,DMX", "MO,St. Louis,LSX"})
+        AddRecord(s, radar, "Short Range Reflectivity, N0R");
+    s.List[0].LastImage = now - 40 * kOneMinute;
+    s.List[1].LastImage = now - 5 * kOneMinute;
+    s.List[2].LastImage = now - 50 * kOneMinute;
+    for (int i = 0; i < 3; ++i)
+        s.List[i].PrevImage = s.List[i].LastImage - 5 * kOneMinute;
+    EXPECT_EQ(f.Window->TipShown(), "2 radars stale! Underlay = LOT_N0R_0");
+    // The icon shows it once the tip is set.
+    s.Hooks.SetTrayTip();
+    EXPECT_EQ(f.Window->Tray().Tip().toStdString(), "2 radars stale! Underlay = LOT_N0R_0");
+    s.List[1].LastImage = now - 45 * kOneMinute;
+    s.List[1].PrevImage = s.List[1].LastImage - 5 * kOneMinute;
+    EXPECT_EQ(f.Window->TipShown(), "3 radars stale! Underlay = LOT_N0R_0");
+    EXPECT_EQ(StaleTip("tip", 2), "2 radars stale! tip");
+}
+
 TEST(WindowStaleness, ThreeIntervalsAndAtLeastHalfAnHour)
 {
     TRadarObj r;
