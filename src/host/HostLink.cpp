@@ -53,8 +53,9 @@ void THostLink::InitControls()
 bool THostLink::ConnectUiView()
 {
     bool up = false;
+    m_connectError.clear();
     try {
-        up = m_client->Connect(nullptr);
+        up = m_client->Connect(&m_connectError);
     } catch (...) {
         up = false;
     }
@@ -78,13 +79,18 @@ void THostLink::RedrawMap()
         if (!m_client->Redraw(&error)) {
             m_s.RidgeLbl.SetCaption(kRestartText);
             m_s.FileLbl.SetCaption("Error attempting to redraw UiView");
+            // The link's reason, so that the status line and the log say why.
+            const std::string text = "Error attempting to redraw UiView" + (error.empty() ? "" : ": " + error);
+            m_s.Sbar.SetPanel(0, text);
+            AppendLog(m_s, text);
         }
         return;
     }
+    const std::string text = std::string(kNotConnectedText) + (m_connectError.empty() ? "" : " (" + m_connectError + ")");
     m_s.RidgeLbl.SetCaption(kRestartText);
     m_s.FileLbl.SetCaption(kNotConnectedText);
-    m_s.Sbar.SetPanel(0, kNotConnectedText);
-    AppendLog(m_s, kNotConnectedText);
+    m_s.Sbar.SetPanel(0, text);
+    AppendLog(m_s, text);
     m_s.RedrawChk.Checked = false;
     m_s.Dialogs.Beep();
 }

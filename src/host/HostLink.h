@@ -46,6 +46,7 @@ private:
     std::unique_ptr<TclsUIV> m_client;
     TWineRegistry m_registry;
     std::string m_serverIni;
+    std::string m_connectError; ///< the reason the latest connect failed
 };
 
 /// Saves the settings through the main object's hook (directly when none is wired).

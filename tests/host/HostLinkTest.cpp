@@ -7,9 +7,22 @@ namespace {
 // A link whose answers the test sets.
 class TStubLink : public TclsUIV {
 public:
-    bool Connect(std::string*) override { ++connects; connected = connected || canConnect; return connected; }
+    bool Connect(std::string* error) override
+    {
+        ++connects;
+        connected = connected || canConnect;
+        if (!connected && error)
+            *error = reason;
+        return connected;
+    }
     bool Connected() const override { return connected; }
-    bool Redraw(std::string*) override { ++redraws; return redrawOk; }
+    bool Redraw(std::string* error) override
+    {
+        ++redraws;
+        if (!redrawOk && error)
+            *error = reason;
+        return redrawOk;
+    }
     bool ActivateView(std::string*) override { calls.push_back("activate"); return activateOk; }
     bool ShowArea(double l, double t, double r, double b, std::string*) override
     {
@@ -19,6 +32,7 @@ public:
     }
     bool canConnect = true, connected = false, redrawOk = true, activateOk = true;
     int connects = 0, redraws = 0;
+    std::string reason; ///< what a failing call says
     std::vector<std::string> calls;
 };
 
@@ -90,6 +104,23 @@ TEST_F(HostLinkTest, FailingRedrawCallTellsTheUserToRestart)
     EXPECT_EQ(s.RidgeLbl.Caption(), kRestart);
     EXPECT_EQ(s.FileLbl.Caption(), "Error attempting to redraw UiView");
     EXPECT_TRUE(s.RedrawChk.Checked);
+}
+
+TEST_F(HostLinkTest, TheLinksReasonForAFailureReachesTheStatusLineAndTheLog)
+{
+    link->redrawOk = false;
+    link->reason = "redraw (30th method) failed: 0x800706BA The RPC server is unavailable";
+    host->RedrawMap();
+    EXPECT_EQ(s.FileLbl.Caption(), "Error attempting to redraw UiView");
+    EXPECT_EQ(s.Sbar.Panel(0), "Error attempting to redraw UiView: " + link->reason);
+    EXPECT_NE(LogText().find("Error attempting to redraw UiView: " + link->reason), std::string::npos) << LogText();
+
+    link->connected = link->canConnect = false;
+    link->reason = "connect failed: 0x80040154 Class not registered";
+    host->RedrawMap();
+    EXPECT_EQ(s.FileLbl.Caption(), kNotConnected);
+    EXPECT_EQ(s.Sbar.Panel(0), std::string(kNotConnected) + " (" + link->reason + ")");
+    EXPECT_NE(LogText().find(link->reason), std::string::npos) << LogText();
 }
 
 TEST_F(HostLinkTest, ClosingDisablesTheButtonAndClosesOnlyWithTheOption)
