@@ -387,6 +387,12 @@ TEST_F(WineHelper, TheProgramRedrawsThroughTheHelperWithoutALinkSection)
     EXPECT_TRUE(FileExists(underlay)) << out;
     std::vector<std::string> calls = Calls();
     EXPECT_EQ(std::count(calls.begin(), calls.end(), "method 30"), 1) << ReadText(LogPath()) << out;
+    // One link with its sink, advised before the redraw and taken back when the program ends.
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), "link 1"), 1) << ReadText(LogPath());
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), "link 2"), 0) << ReadText(LogPath());
+    const auto advised = std::find(calls.begin(), calls.end(), "advise 1");
+    EXPECT_LT(advised, std::find(calls.begin(), calls.end(), "method 30")) << ReadText(LogPath());
+    EXPECT_EQ(calls.back(), "unadvise 0") << ReadText(LogPath());
     StopStandIn();
 
     // "Redraw" unchecked: the underlay is written, nothing is asked of the map program.
