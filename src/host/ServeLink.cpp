@@ -198,7 +198,12 @@ void TServeLink::Finished()
         OnNotice("The UiView link helper ended unexpectedly (" +
                  (crashed ? std::string("abnormal end") : "exit code " + std::to_string(code)) +
                  (said.empty() ? std::string() : ": " + said.substr(0, 300)) + "); starting it again");
-    QTimer::singleShot(0, [this]() { Reattach(); });
+    // Later, outside the helper's signal; the token tells whether this link still exists then.
+    std::weak_ptr<int> alive = m_alive;
+    QTimer::singleShot(0, [this, alive]() {
+        if (alive.lock())
+            Reattach();
+    });
 }
 
 void TServeLink::Reattach()

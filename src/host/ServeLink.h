@@ -68,6 +68,7 @@ private:
     bool m_connected = false, m_everConnected = false, m_busy = false, m_stopping = false;
     bool m_helperEnding = false; ///< the helper said closed or gone and is ending
     QEventLoop* m_wait = nullptr;
+    std::shared_ptr<int> m_alive = std::make_shared<int>(0); ///< expires with this link
 };
 
 } // namespace sf
