@@ -60,13 +60,26 @@ bool THostLink::ConnectUiView()
         up = false;
     }
     m_s.RedrawBtn.Enabled = up;
+    RunPendingRedraw();
     return up;
+}
+
+void THostLink::RunPendingRedraw()
+{
+    if (!m_redrawPending || m_client->Busy())
+        return;
+    m_redrawPending = false;
+    RedrawMap();
 }
 
 void THostLink::RedrawMap()
 {
-    if (m_client->Busy())
-        return; // a link command is running already; this redraw would overlap it
+    if (m_client->Busy()) {
+        // A link call is running (its wait runs timers, so a new underlay can arrive
+        // meanwhile): the redraw is made when that call ends, not dropped.
+        m_redrawPending = true;
+        return;
+    }
     if (!m_s.RedrawChk.Checked) {
         m_s.Sbar.SetPanel(0, "Redrawing disabled, cannot redraw map");
         if (!ConnectUiView())
@@ -84,6 +97,7 @@ void THostLink::RedrawMap()
             m_s.Sbar.SetPanel(0, text);
             AppendLog(m_s, text);
         }
+        RunPendingRedraw();
         return;
     }
     const std::string text = std::string(kNotConnectedText) + (m_connectError.empty() ? "" : " (" + m_connectError + ")");

@@ -19,6 +19,25 @@ void SetError(std::string* error, const std::string& text)
 bool StartsWith(const std::string& s, const char* prefix) { return s.rfind(prefix, 0) == 0; }
 } // namespace
 
+TServeLine ParseServeLine(std::string line)
+{
+    while (!line.empty() && (line.back() == '\r' || line.back() == ' '))
+        line.pop_back();
+    TServeLine r;
+    if (line == "ok")
+        r.Kind = TServeLine::Ok;
+    else if (line == "closed")
+        r.Kind = TServeLine::Closed;
+    else if (StartsWith(line, "error ")) {
+        r.Kind = TServeLine::Error;
+        r.Text = line.substr(6);
+    } else if (line == "gone" || StartsWith(line, "gone ")) {
+        r.Kind = TServeLine::Gone;
+        r.Text = line.size() > 5 ? line.substr(5) : std::string();
+    }
+    return r;
+}
+
 TServeLink::TServeLink(TServeCommand command) : m_command(std::move(command)) {}
 
 TServeLink::~TServeLink()
@@ -118,10 +137,10 @@ bool TServeLink::Request(const std::string& line, int timeoutMs, std::string* er
         while (!m_answered && m_process)
             if (loop.exec() != 0)
                 break; // the application is quitting: its loops return at once
-        if (m_answered && m_answer == "ok")
+        if (m_answered && m_answerOk)
             ok = true;
         else if (m_answered)
-            SetError(error, m_answer.substr(m_answer.find(' ') + 1));
+            SetError(error, m_answer);
         else if (timedOut)
             SetError(error, "the link helper did not answer " + line + " within " + std::to_string(timeoutMs / 1000) +
                                 " s and was stopped");
@@ -139,40 +158,39 @@ void TServeLink::ReadLines()
         return;
     m_pending += m_process->readAllStandardOutput().toStdString();
     for (size_t end = m_pending.find('\n'); end != std::string::npos; end = m_pending.find('\n')) {
-        std::string line = m_pending.substr(0, end);
+        const TServeLine line = ParseServeLine(m_pending.substr(0, end));
         m_pending.erase(0, end + 1);
-        while (!line.empty() && (line.back() == '\r' || line.back() == ' '))
-            line.pop_back();
         Line(line);
     }
 }
 
-void TServeLink::Line(const std::string& line)
+void TServeLink::Line(const TServeLine& line)
 {
-    if (line == "ok" || StartsWith(line, "error ")) {
+    if (line.Kind == TServeLine::Ok || line.Kind == TServeLine::Error) {
         if (m_asyncAttach) {
             m_asyncAttach = false;
-            m_connected = line == "ok";
+            m_connected = line.Kind == TServeLine::Ok;
             if (!m_connected && OnNotice)
-                OnNotice("UiView link lost; attaching again failed: " + line.substr(6));
+                OnNotice("UiView link lost; attaching again failed: " + line.Text);
         } else {
-            m_answer = line;
+            m_answerOk = line.Kind == TServeLine::Ok;
+            m_answer = line.Text;
             m_answered = true;
         }
         if (m_wait)
             m_wait->exit(0);
         return;
     }
-    if (line == "closed" || StartsWith(line, "gone"))
+    if (line.Kind == TServeLine::Closed || line.Kind == TServeLine::Gone)
         m_helperEnding = true; // the helper ends after either
-    if (line == "closed") {
+    if (line.Kind == TServeLine::Closed) {
         m_connected = false;
         if (OnClosing)
             OnClosing();
-    } else if (StartsWith(line, "gone")) {
+    } else if (line.Kind == TServeLine::Gone) {
         m_connected = false;
         if (OnNotice)
-            OnNotice("UiView went away without closing: " + line.substr(line.find(' ') + 1));
+            OnNotice("UiView went away without closing: " + line.Text);
     }
 }
 

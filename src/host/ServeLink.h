@@ -19,6 +19,15 @@ class QEventLoop;
 
 namespace sf {
 
+/// One line of the helper's output, by kind: an answer ("ok", "error <reason>") or an
+/// event ("closed", "gone <reason>"); anything else is Other.
+struct TServeLine {
+    enum TKind { Other, Ok, Error, Closed, Gone } Kind = Other;
+    std::string Text; ///< the reason of Error and Gone
+};
+/// Classifies one output line (a trailing CR and blanks are ignored).
+TServeLine ParseServeLine(std::string line);
+
 /// How the resident helper is run.
 struct TServeCommand {
     std::string Program;                ///< the Wine loader
@@ -54,7 +63,7 @@ private:
     /// Sends one request and waits for its answer; false with the reason otherwise.
     bool Request(const std::string& line, int timeoutMs, std::string* error);
     void ReadLines();
-    void Line(const std::string& line);
+    void Line(const TServeLine& line);
     void Finished();
     void LinkLost();
     void Reattach();
@@ -62,8 +71,8 @@ private:
     TServeCommand m_command;
     std::unique_ptr<QProcess> m_process;
     std::string m_pending;  ///< output not yet ended by a newline
-    std::string m_answer;   ///< the latest answer line
-    bool m_answered = false;
+    std::string m_answer;   ///< the reason of the latest answer when it was an error
+    bool m_answered = false, m_answerOk = false;
     bool m_asyncAttach = false; ///< an attach sent without a caller waiting for it
     bool m_connected = false, m_everConnected = false, m_busy = false, m_stopping = false;
     bool m_helperEnding = false; ///< the helper said closed or gone and is ending

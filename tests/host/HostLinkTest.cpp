@@ -16,6 +16,7 @@ public:
         return connected;
     }
     bool Connected() const override { return connected; }
+    bool Busy() const override { return busy; }
     bool Redraw(std::string* error) override
     {
         ++redraws;
@@ -30,7 +31,7 @@ public:
                         std::to_string(int(r)) + " " + std::to_string(int(b)));
         return true;
     }
-    bool canConnect = true, connected = false, redrawOk = true, activateOk = true;
+    bool canConnect = true, connected = false, redrawOk = true, activateOk = true, busy = false;
     int connects = 0, redraws = 0;
     std::string reason; ///< what a failing call says
     std::vector<std::string> calls;
@@ -104,6 +105,19 @@ TEST_F(HostLinkTest, FailingRedrawCallTellsTheUserToRestart)
     EXPECT_EQ(s.RidgeLbl.Caption(), kRestart);
     EXPECT_EQ(s.FileLbl.Caption(), "Error attempting to redraw UiView");
     EXPECT_TRUE(s.RedrawChk.Checked);
+}
+
+TEST_F(HostLinkTest, ARedrawAskedForDuringALinkCallIsMadeWhenTheCallEnds)
+{
+    host->ConnectUiView();
+    link->busy = true; // e.g. the start-up connect is still waiting, and a new underlay arrived
+    host->RedrawMap();
+    EXPECT_EQ(link->redraws, 0);
+    link->busy = false;
+    host->ConnectUiView(); // the call that ran ends
+    EXPECT_EQ(link->redraws, 1);
+    host->ConnectUiView();
+    EXPECT_EQ(link->redraws, 1); // made once
 }
 
 TEST_F(HostLinkTest, TheLinksReasonForAFailureReachesTheStatusLineAndTheLog)
