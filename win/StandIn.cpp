@@ -3,6 +3,10 @@
 // lets Wine's marshaller carry calls across processes. It records every call with its
 // arguments, one line each, in C:\standin-calls.log of its prefix, and raises the
 // closing event (dispatch id 3) when the file C:\standin-close appears, then ends.
+// It also counts the links clients make ("link N": the helper checks every new link
+// once with GetTypeInfoCount, which it calls nowhere else) and the event sinks
+// ("advise N" / "unadvise N" with the count of sinks then attached), so tests can
+// tell how many links and sinks a client made.
 //   standin /RegServer      register the class and the type library, then end
 //   standin [-Embedding]    serve until the closing request
 #include <initguid.h>
@@ -237,7 +241,7 @@ public:
             return CONNECT_E_CANNOTCONNECT;
         m_sinks.push_back(events);
         *cookie = static_cast<DWORD>(m_sinks.size());
-        Log("advise");
+        LogCount("advise", LiveSinks());
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE Unadvise(DWORD cookie) override
@@ -246,12 +250,19 @@ public:
             return CONNECT_E_NOCONNECTION;
         m_sinks[cookie - 1]->Release();
         m_sinks[cookie - 1] = nullptr;
+        LogCount("unadvise", LiveSinks());
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE EnumConnections(IEnumConnections** out) override
     {
         *out = nullptr;
         return E_NOTIMPL;
+    }
+
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override
+    {
+        LogCount("link", ++m_links);
+        return TDispatch::GetTypeInfoCount(count);
     }
 
     /// Raises the closing event on every connected sink.
@@ -271,7 +282,22 @@ public:
     }
 
 private:
+    static void LogCount(const char* what, size_t count)
+    {
+        char line[64];
+        std::snprintf(line, sizeof line, "%s %u", what, static_cast<unsigned>(count));
+        Log(line);
+    }
+    size_t LiveSinks() const
+    {
+        size_t n = 0;
+        for (IDispatch* sink : m_sinks)
+            n += sink != nullptr;
+        return n;
+    }
+
     LONG m_refs = 1;
+    size_t m_links = 0;
     std::vector<IDispatch*> m_sinks;
 };
 

@@ -53,19 +53,33 @@ void THostLink::InitControls()
 bool THostLink::ConnectUiView()
 {
     bool up = false;
+    m_connectError.clear();
     try {
-        up = m_client->Connect(nullptr);
+        up = m_client->Connect(&m_connectError);
     } catch (...) {
         up = false;
     }
     m_s.RedrawBtn.Enabled = up;
+    RunPendingRedraw();
     return up;
+}
+
+void THostLink::RunPendingRedraw()
+{
+    if (!m_redrawPending || m_client->Busy())
+        return;
+    m_redrawPending = false;
+    RedrawMap();
 }
 
 void THostLink::RedrawMap()
 {
-    if (m_client->Busy())
-        return; // a link command is running already; this redraw would overlap it
+    if (m_client->Busy()) {
+        // A link call is running (its wait runs timers, so a new underlay can arrive
+        // meanwhile): the redraw is made when that call ends, not dropped.
+        m_redrawPending = true;
+        return;
+    }
     if (!m_s.RedrawChk.Checked) {
         m_s.Sbar.SetPanel(0, "Redrawing disabled, cannot redraw map");
         if (!ConnectUiView())
@@ -78,13 +92,19 @@ void THostLink::RedrawMap()
         if (!m_client->Redraw(&error)) {
             m_s.RidgeLbl.SetCaption(kRestartText);
             m_s.FileLbl.SetCaption("Error attempting to redraw UiView");
+            // The link's reason, so that the status line and the log say why.
+            const std::string text = "Error attempting to redraw UiView" + (error.empty() ? "" : ": " + error);
+            m_s.Sbar.SetPanel(0, text);
+            AppendLog(m_s, text);
         }
+        RunPendingRedraw();
         return;
     }
+    const std::string text = std::string(kNotConnectedText) + (m_connectError.empty() ? "" : " (" + m_connectError + ")");
     m_s.RidgeLbl.SetCaption(kRestartText);
     m_s.FileLbl.SetCaption(kNotConnectedText);
-    m_s.Sbar.SetPanel(0, kNotConnectedText);
-    AppendLog(m_s, kNotConnectedText);
+    m_s.Sbar.SetPanel(0, text);
+    AppendLog(m_s, text);
     m_s.RedrawChk.Checked = false;
     m_s.Dialogs.Beep();
 }

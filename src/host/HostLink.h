@@ -42,10 +42,14 @@ public:
     const std::string& ServerIni() const { return m_serverIni; }
 
 private:
+    /// The redraw asked for while a link call ran, once no call runs.
+    void RunPendingRedraw();
     TShared& m_s;
     std::unique_ptr<TclsUIV> m_client;
     TWineRegistry m_registry;
     std::string m_serverIni;
+    std::string m_connectError; ///< the reason the latest connect failed
+    bool m_redrawPending = false; ///< a redraw asked for while a link call ran
 };
 
 /// Saves the settings through the main object's hook (directly when none is wired).

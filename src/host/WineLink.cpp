@@ -103,6 +103,15 @@ TLinkCommands HelperCommands(const TWineTools& tools, const std::string& prefix)
     return c;
 }
 
+TServeCommand HelperServeCommand(const TWineTools& tools, const std::string& prefix)
+{
+    TServeCommand c;
+    c.Program = tools.Loader;
+    c.Arguments = {tools.Helper, "serve"};
+    c.Environment = {{"WINEPREFIX", WithSlash(prefix)}, {"WINEDEBUG", "-all"}};
+    return c;
+}
+
 std::unique_ptr<TclsUIV> MakeWineLink(const std::string& prefix, const std::string& executableDir)
 {
     if (prefix.empty() || !IsRealWinePrefix(prefix) || !HasUiView(prefix))
@@ -111,7 +120,7 @@ std::unique_ptr<TclsUIV> MakeWineLink(const std::string& prefix, const std::stri
     const TWineTools tools = FindWineTools(HelperFolders(executableDir), path ? path : "");
     if (tools.Loader.empty())
         return nullptr;
-    return std::make_unique<TCommandLink>(HelperCommands(tools, prefix));
+    return std::make_unique<TServeLink>(HelperServeCommand(tools, prefix));
 }
 
 std::string ExecutableDir()

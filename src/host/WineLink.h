@@ -1,8 +1,9 @@
 // The default link to UI-View32: the helper program stormfetch-link run by Wine inside
-// the prefix that holds UI-View32, one helper run per call. Used when the settings
-// file has no Link section, Wine and the helper are installed, and the prefix is a
-// real Wine prefix with UI-View32 in it.
+// the prefix that holds UI-View32, resident for the program's life (host/ServeLink).
+// Used when the settings file has no Link section, Wine and the helper are
+// installed, and the prefix is a real Wine prefix with UI-View32 in it.
 #pragma once
+#include "host/ServeLink.h"
 #include "host/UiViewClient.h"
 #include <string>
 #include <vector>
@@ -30,6 +31,8 @@ bool HasUiView(const std::string& prefix);
 /// The helper's verbs as link commands, run by the loader with WINEPREFIX set;
 /// Connect may take a minute (Wine's first start in a prefix).
 TLinkCommands HelperCommands(const TWineTools& tools, const std::string& prefix);
+/// The resident helper ("serve") run by the loader with WINEPREFIX set.
+TServeCommand HelperServeCommand(const TWineTools& tools, const std::string& prefix);
 /// The helper link for the prefix, or null when one of its conditions is missing.
 std::unique_ptr<TclsUIV> MakeWineLink(const std::string& prefix, const std::string& executableDir);
 /// The folder of the running executable, ending with "/".

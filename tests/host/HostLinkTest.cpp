@@ -7,9 +7,23 @@ namespace {
 // A link whose answers the test sets.
 class TStubLink : public TclsUIV {
 public:
-    bool Connect(std::string*) override { ++connects; connected = connected || canConnect; return connected; }
+    bool Connect(std::string* error) override
+    {
+        ++connects;
+        connected = connected || canConnect;
+        if (!connected && error)
+            *error = reason;
+        return connected;
+    }
     bool Connected() const override { return connected; }
-    bool Redraw(std::string*) override { ++redraws; return redrawOk; }
+    bool Busy() const override { return busy; }
+    bool Redraw(std::string* error) override
+    {
+        ++redraws;
+        if (!redrawOk && error)
+            *error = reason;
+        return redrawOk;
+    }
     bool ActivateView(std::string*) override { calls.push_back("activate"); return activateOk; }
     bool ShowArea(double l, double t, double r, double b, std::string*) override
     {
@@ -17,8 +31,9 @@ public:
                         std::to_string(int(r)) + " " + std::to_string(int(b)));
         return true;
     }
-    bool canConnect = true, connected = false, redrawOk = true, activateOk = true;
+    bool canConnect = true, connected = false, redrawOk = true, activateOk = true, busy = false;
     int connects = 0, redraws = 0;
+    std::string reason; ///< what a failing call says
     std::vector<std::string> calls;
 };
 
@@ -90,6 +105,36 @@ TEST_F(HostLinkTest, FailingRedrawCallTellsTheUserToRestart)
     EXPECT_EQ(s.RidgeLbl.Caption(), kRestart);
     EXPECT_EQ(s.FileLbl.Caption(), "Error attempting to redraw UiView");
     EXPECT_TRUE(s.RedrawChk.Checked);
+}
+
+TEST_F(HostLinkTest, ARedrawAskedForDuringALinkCallIsMadeWhenTheCallEnds)
+{
+    host->ConnectUiView();
+    link->busy = true; // e.g. the start-up connect is still waiting, and a new underlay arrived
+    host->RedrawMap();
+    EXPECT_EQ(link->redraws, 0);
+    link->busy = false;
+    host->ConnectUiView(); // the call that ran ends
+    EXPECT_EQ(link->redraws, 1);
+    host->ConnectUiView();
+    EXPECT_EQ(link->redraws, 1); // made once
+}
+
+TEST_F(HostLinkTest, TheLinksReasonForAFailureReachesTheStatusLineAndTheLog)
+{
+    link->redrawOk = false;
+    link->reason = "redraw (30th method) failed: 0x800706BA The RPC server is unavailable";
+    host->RedrawMap();
+    EXPECT_EQ(s.FileLbl.Caption(), "Error attempting to redraw UiView");
+    EXPECT_EQ(s.Sbar.Panel(0), "Error attempting to redraw UiView: " + link->reason);
+    EXPECT_NE(LogText().find("Error attempting to redraw UiView: " + link->reason), std::string::npos) << LogText();
+
+    link->connected = link->canConnect = false;
+    link->reason = "connect failed: 0x80040154 Class not registered";
+    host->RedrawMap();
+    EXPECT_EQ(s.FileLbl.Caption(), kNotConnected);
+    EXPECT_EQ(s.Sbar.Panel(0), std::string(kNotConnected) + " (" + link->reason + ")");
+    EXPECT_NE(LogText().find(link->reason), std::string::npos) << LogText();
 }
 
 TEST_F(HostLinkTest, ClosingDisablesTheButtonAndClosesOnlyWithTheOption)

@@ -49,6 +49,16 @@ TEST_F(WineLinkTest, The32BitPairWinsThenThe64BitPairThenNothing)
     t = FindWineTools({helpers}, "", bin);
     EXPECT_EQ(t.Loader, bin + "wine");
 
+    // Both helpers built, but no 32-bit loader: the 64-bit pair, not a 32-bit helper without its loader.
+    const std::string only64 = dir.Path() + "only64/";
+    Program("only64/wine64");
+    t = FindWineTools({helpers}, only64, noLoaders);
+    EXPECT_EQ(t.Loader, only64 + "wine64");
+    EXPECT_EQ(t.Helper, helpers + "stormfetch-link64.exe");
+    t = FindWineTools({helpers}, "", only64);
+    EXPECT_EQ(t.Loader, only64 + "wine64");
+    EXPECT_EQ(t.Helper, helpers + "stormfetch-link64.exe");
+
     // A loader that is not executable does not count, nor does a helper elsewhere.
     const std::string plain = dir.Write("plain/wine64", "not a program");
     fs::permissions(plain, fs::perms::owner_read | fs::perms::owner_write);
@@ -87,8 +97,26 @@ TEST_F(WineLinkTest, OnlyAPrefixWineSetUpWithUiViewQualifies)
     ASSERT_TRUE(WriteFakePrefix(other, noUiView, &error)) << error;
     ForceDirectories(other + "drive_c/windows/system32");
     EXPECT_FALSE(HasUiView(other));
-    EXPECT_EQ(MakeWineLink(other, dir.Path()), nullptr);
     EXPECT_FALSE(IsRealWinePrefix(dir.Path() + "missing/"));
+
+    // With a loader on the path and the helper beside the executable, the UI-View32
+    // key alone decides (creating the link starts nothing).
+    const std::string exeDir = dir.Path() + "exe/";
+    dir.Write("exe/stormfetch-link64.exe", "MZ");
+    Program("loaders/wine64");
+    const char* oldPath = getenv("PATH");
+    const std::string savedPath = oldPath ? oldPath : "";
+    setenv("PATH", (dir.Path() + "loaders").c_str(), 1);
+    std::unique_ptr<TclsUIV> withKey = MakeWineLink(prefix, exeDir);
+    std::unique_ptr<TclsUIV> withoutKey = MakeWineLink(other, exeDir);
+    setenv("PATH", savedPath.c_str(), 1);
+    auto* serve = dynamic_cast<TServeLink*>(withKey.get());
+    ASSERT_NE(serve, nullptr);
+    EXPECT_EQ(serve->Command().Program, dir.Path() + "loaders/wine64");
+    EXPECT_EQ(serve->Command().Arguments, (std::vector<std::string>{exeDir + "stormfetch-link64.exe", "serve"}));
+    EXPECT_FALSE(serve->Connected());
+    EXPECT_EQ(serve->HelperPid(), 0);
+    EXPECT_EQ(withoutKey, nullptr);
 }
 
 TEST_F(WineLinkTest, HelperCommandsSplitIntoLoaderHelperAndVerbDespiteSpaces)
@@ -106,6 +134,13 @@ TEST_F(WineLinkTest, HelperCommandsSplitIntoLoaderHelperAndVerbDespiteSpaces)
     EXPECT_EQ(c.TimeoutMs, 10000);
     ASSERT_FALSE(c.Environment.empty());
     EXPECT_EQ(c.Environment.front(), (std::pair<std::string, std::string>{"WINEPREFIX", "/home/u/.wine/"}));
+
+    const TServeCommand serve = HelperServeCommand(tools, "/home/u/.wine");
+    EXPECT_EQ(serve.Program, "/opt/my wine/bin/wine");
+    EXPECT_EQ(serve.Arguments,
+              (std::vector<std::string>{"/usr/share/stormfetch files/stormfetch-link32.exe", "serve"}));
+    EXPECT_EQ(serve.ConnectTimeoutMs, 60000);
+    EXPECT_EQ(serve.Environment, c.Environment);
 }
 
 } // namespace

@@ -9,6 +9,7 @@
 #include "core/RadarObj.h"
 #include <algorithm>
 #include "host/CommandLink.h"
+#include "host/ServeLink.h"
 #include "host/WineLink.h"
 #include "support/TempDir.h"
 #include <QCoreApplication>
@@ -20,6 +21,8 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <memory>
+#include <csignal>
+#include <sys/types.h>
 
 #ifndef SF_BUILD_DIR
 #error "the tests need the build folder (SF_BUILD_DIR)"
@@ -71,6 +74,10 @@ protected:
         }
         // The wineserver that wineboot left running cannot carry local servers: end it.
         StopWineServer();
+        // One wineserver for the whole binary. Debian runs it with -p0, so it would end
+        // whenever no Wine process is left (between cases) and the next process would
+        // race its shutdown and the start of a new one; -p keeps it until -k.
+        StartWineServer();
     }
     static void TearDownTestSuite()
     {
@@ -117,6 +124,19 @@ protected:
     static TOutcome Helper(const QStringList& args)
     {
         return Run(QStringList{QString::fromStdString(kHelper)} + args);
+    }
+    static std::string WineServer()
+    {
+        const std::string server = s_tools.Loader.substr(0, s_tools.Loader.rfind('/') + 1) + "wineserver";
+        return FileExists(server) ? server : std::string("wineserver");
+    }
+    static void StartWineServer()
+    {
+        QProcess p;
+        p.setProcessEnvironment(Environment());
+        p.start(QString::fromStdString(WineServer()), {"-p"});
+        if (!p.waitForFinished(30000) || p.exitCode() != 0)
+            s_failure = "wineserver -p did not start: " + p.readAllStandardError().toStdString();
     }
     static void StopWineServer()
     {
@@ -245,7 +265,8 @@ TEST_F(WineHelper, RedrawAttachesOnlyAndReachesThe30thMethodOnce)
     StartStandIn();
     TOutcome o = Helper({"redraw"});
     EXPECT_EQ(o.Code, 0) << o.Err;
-    EXPECT_EQ(Calls(), (std::vector<std::string>{"method 30"}));
+    // One link per run ("link 1": the helper's check of a new link), then the call.
+    EXPECT_EQ(Calls(), (std::vector<std::string>{"link 1", "method 30"}));
 }
 
 TEST_F(WineHelper, ZoomMakesItsThreeCallsInOrderWithTheBoundsBitExact)
@@ -256,12 +277,15 @@ TEST_F(WineHelper, ZoomMakesItsThreeCallsInOrderWithTheBoundsBitExact)
     TOutcome o = Helper({"zoom", QString::fromStdString(LinkNumber(left)), QString::fromStdString(LinkNumber(top)),
                          QString::fromStdString(LinkNumber(right)), QString::fromStdString(LinkNumber(bottom))});
     EXPECT_EQ(o.Code, 0) << o.Err;
-    EXPECT_EQ(Calls(), (std::vector<std::string>{"method 13", "view 18",
+    EXPECT_EQ(Calls(), (std::vector<std::string>{"link 1", "method 13", "view 18",
                                                  "method 29 " + Bits(left) + " " + Bits(top) + " " + Bits(right) + " "
                                                      + Bits(bottom) + " 0 0"}));
     // A bound that is not a number is refused before any call.
     DeleteFile(LogPath());
-    EXPECT_EQ(Helper({"zoom", "1", "2", "x3", "4"}).Code, 2);
+    // The helper's own usage line tells its refusal from an exit of Wine's loader.
+    TOutcome bad = Helper({"zoom", "1", "2", "x3", "4"});
+    EXPECT_EQ(bad.Code, 2) << bad.Err;
+    EXPECT_NE(bad.Err.find("usage: stormfetch-link"), std::string::npos) << bad.Err;
     EXPECT_TRUE(Calls().empty());
 }
 
@@ -270,7 +294,7 @@ TEST_F(WineHelper, ConnectAttachesToTheRunningInstanceOrStartsOne)
     StartStandIn();
     TOutcome attach = Helper({"connect"});
     EXPECT_EQ(attach.Code, 0) << attach.Err;
-    EXPECT_TRUE(Calls().empty()); // attached: nothing created
+    EXPECT_EQ(Calls(), (std::vector<std::string>{"link 1"})); // attached: nothing created
     StopStandIn();
 
     // None runs: COM starts the registered server, which creates the object.
@@ -289,7 +313,7 @@ TEST_F(WineHelper, WatchEndsWith0OnTheClosingEventAnd1WhenTheServerDies)
     QProcess watch;
     watch.setProcessEnvironment(Environment());
     watch.start(QString::fromStdString(s_tools.Loader), {QString::fromStdString(kHelper), "watch"});
-    ASSERT_TRUE(WaitForCall("advise", kProcessMs)) << ReadText(LogPath());
+    ASSERT_TRUE(WaitForCall("advise 1", kProcessMs)) << ReadText(LogPath());
     CloseStandIn();
     ASSERT_TRUE(watch.waitForFinished(kProcessMs));
     EXPECT_EQ(watch.exitCode(), 0) << watch.readAllStandardError().toStdString();
@@ -300,7 +324,7 @@ TEST_F(WineHelper, WatchEndsWith0OnTheClosingEventAnd1WhenTheServerDies)
     QProcess lost;
     lost.setProcessEnvironment(Environment());
     lost.start(QString::fromStdString(s_tools.Loader), {QString::fromStdString(kHelper), "watch"});
-    ASSERT_TRUE(WaitForCall("advise", kProcessMs)) << ReadText(LogPath());
+    ASSERT_TRUE(WaitForCall("advise 1", kProcessMs)) << ReadText(LogPath());
     StopStandIn(false); // killed: no event
     ASSERT_TRUE(lost.waitForFinished(kProcessMs));
     EXPECT_EQ(lost.exitCode(), 1);
@@ -363,6 +387,12 @@ TEST_F(WineHelper, TheProgramRedrawsThroughTheHelperWithoutALinkSection)
     EXPECT_TRUE(FileExists(underlay)) << out;
     std::vector<std::string> calls = Calls();
     EXPECT_EQ(std::count(calls.begin(), calls.end(), "method 30"), 1) << ReadText(LogPath()) << out;
+    // One link with its sink, advised before the redraw and taken back when the program ends.
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), "link 1"), 1) << ReadText(LogPath());
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), "link 2"), 0) << ReadText(LogPath());
+    const auto advised = std::find(calls.begin(), calls.end(), "advise 1");
+    EXPECT_LT(advised, std::find(calls.begin(), calls.end(), "method 30")) << ReadText(LogPath());
+    EXPECT_EQ(calls.back(), "unadvise 0") << ReadText(LogPath());
     StopStandIn();
 
     // "Redraw" unchecked: the underlay is written, nothing is asked of the map program.
@@ -376,3 +406,164 @@ TEST_F(WineHelper, TheProgramRedrawsThroughTheHelperWithoutALinkSection)
 }
 
 } // namespace
+
+namespace {
+
+/// Runs the event loop until done() or the (generous) bound; false at the bound.
+template <typename F> bool PumpUntil(F done, int ms = kProcessMs)
+{
+    QElapsedTimer t;
+    t.start();
+    while (!done() && t.elapsed() < ms)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    return done();
+}
+
+size_t CountOf(const std::vector<std::string>& lines, const std::string& line)
+{
+    return static_cast<size_t>(std::count(lines.begin(), lines.end(), line));
+}
+
+size_t IndexOf(const std::vector<std::string>& lines, const std::string& line)
+{
+    return static_cast<size_t>(std::find(lines.begin(), lines.end(), line) - lines.begin());
+}
+
+} // namespace
+
+TEST_F(WineHelper, TheResidentLinkKeepsOneLinkAndOneSinkOverManyCalls)
+{
+    StartStandIn();
+    {
+        TServeLink link(HelperServeCommand(s_tools, s_prefix));
+        std::string error;
+        ASSERT_TRUE(link.Connect(&error)) << error;
+        const long long helper = link.HelperPid();
+        EXPECT_NE(helper, 0);
+        for (int i = 0; i < 40; ++i)
+            ASSERT_TRUE(link.Redraw(&error)) << i << ": " << error;
+        ASSERT_TRUE(link.ActivateView(&error)) << error;
+        ASSERT_TRUE(link.ShowArea(-97.5, 42.25, -87.5, 36.75, &error)) << error;
+        EXPECT_TRUE(link.Connect(&error)); // connected: nothing new
+        EXPECT_EQ(link.HelperPid(), helper);
+        const std::vector<std::string> calls = Calls();
+        EXPECT_EQ(CountOf(calls, "method 30"), 40u) << ReadText(LogPath());
+        EXPECT_EQ(CountOf(calls, "link 1"), 1u) << ReadText(LogPath());
+        EXPECT_EQ(CountOf(calls, "link 2"), 0u) << ReadText(LogPath());
+        EXPECT_EQ(CountOf(calls, "advise 1"), 1u) << ReadText(LogPath());
+        // The sink is in place before the first call.
+        EXPECT_LT(IndexOf(calls, "advise 1"), IndexOf(calls, "method 30")) << ReadText(LogPath());
+        EXPECT_EQ(calls.back(), "method 29 " + Bits(-97.5) + " " + Bits(42.25) + " " + Bits(-87.5) + " " +
+                                    Bits(36.75) + " 0 0");
+    }
+    // The link's end takes the sink back.
+    EXPECT_TRUE(WaitForCall("unadvise 0", 10000)) << ReadText(LogPath());
+}
+
+// From here on the stand-in is killed at times: Wine then keeps its class registration,
+// dead, for the rest of this wineserver's life, and COM no longer starts it by itself.
+TEST_F(WineHelper, TheResidentLinkNoticesCloseAndDeathAndLinksAgain)
+{
+    StartStandIn();
+    TServeLink link(HelperServeCommand(s_tools, s_prefix));
+    int closings = 0;
+    std::vector<std::string> notices;
+    link.OnClosing = [&] { ++closings; };
+    link.OnNotice = [&](const std::string& text) { notices.push_back(text); };
+    std::string error;
+    ASSERT_TRUE(link.Connect(&error)) << error;
+    CloseStandIn();
+    ASSERT_TRUE(PumpUntil([&] { return closings == 1; })) << ReadText(LogPath());
+    EXPECT_FALSE(link.Connected());
+    EXPECT_FALSE(link.Redraw(&error));
+    EXPECT_TRUE(WaitForCall("event 3 0x00000000", 10000)) << ReadText(LogPath());
+    StopStandIn();
+
+    // Closed and not running: the link attaches only, so nothing starts it again.
+    DeleteFile(LogPath());
+    EXPECT_FALSE(link.Connect(&error));
+    EXPECT_NE(error.find("0x800401E3"), std::string::npos) << error;
+    EXPECT_FALSE(FileExists(LogPath())) << ReadText(LogPath());
+    EXPECT_EQ(link.HelperPid(), 0);
+
+    // Started again by its user: the next connect links and advises again.
+    StartStandIn();
+    ASSERT_TRUE(link.Connect(&error)) << error;
+    ASSERT_TRUE(link.Redraw(&error)) << error;
+    EXPECT_EQ(CountOf(Calls(), "advise 1"), 1u) << ReadText(LogPath());
+
+    // Killed: the link notices without any call, and a later instance is linked again.
+    StopStandIn(false);
+    ASSERT_TRUE(PumpUntil([&] { return !link.Connected(); }));
+    ASSERT_FALSE(notices.empty());
+    EXPECT_NE(notices.back().find("went away"), std::string::npos) << notices.back();
+    EXPECT_NE(notices.back().find("0x800706BA"), std::string::npos) << notices.back();
+    StartStandIn();
+    ASSERT_TRUE(link.Connect(&error)) << error;
+    CloseStandIn();
+    ASSERT_TRUE(PumpUntil([&] { return closings == 2; })) << ReadText(LogPath()); // the second close too
+}
+
+TEST_F(WineHelper, AKilledHelperIsStartedAgainAndLinksAgain)
+{
+    StartStandIn();
+    TServeLink link(HelperServeCommand(s_tools, s_prefix));
+    std::vector<std::string> notices;
+    link.OnNotice = [&](const std::string& text) { notices.push_back(text); };
+    std::string error;
+    ASSERT_TRUE(link.Connect(&error)) << error;
+    const long long first = link.HelperPid();
+    ASSERT_NE(first, 0);
+    ASSERT_EQ(::kill(static_cast<pid_t>(first), SIGKILL), 0);
+    ASSERT_TRUE(PumpUntil([&] { return link.HelperPid() != 0 && link.HelperPid() != first && link.Connected(); }))
+        << (notices.empty() ? std::string("no notice") : notices.back());
+    EXPECT_NE(notices.front().find("ended unexpectedly"), std::string::npos) << notices.front();
+    EXPECT_TRUE(link.Redraw(&error)) << error;
+    EXPECT_EQ(CountOf(Calls(), "link 2"), 1u) << ReadText(LogPath());
+}
+
+TEST_F(WineHelper, ConnectStartsTheMapProgramAgainAfterItWasKilled)
+{
+    StartStandIn();
+    TOutcome attach = Helper({"connect"});
+    ASSERT_EQ(attach.Code, 0) << attach.Err;
+    StopStandIn(false);
+
+    DeleteFile(LogPath());
+    TOutcome again = Helper({"connect"});
+    EXPECT_EQ(again.Code, 0) << again.Err;
+    EXPECT_TRUE(WaitForCall("ready", 10000)) << ReadText(LogPath());
+    CloseStandIn();
+    ASSERT_TRUE(WaitForCall("closed", kProcessMs)) << ReadText(LogPath());
+
+    // The resident link's first connect does the same.
+    TServeLink link(HelperServeCommand(s_tools, s_prefix));
+    int closings = 0;
+    link.OnClosing = [&] { ++closings; };
+    std::string error;
+    DeleteFile(LogPath());
+    ASSERT_TRUE(link.Connect(&error)) << error;
+    EXPECT_TRUE(link.Redraw(&error)) << error;
+    CloseStandIn();
+    EXPECT_TRUE(PumpUntil([&] { return closings == 1; })) << ReadText(LogPath());
+}
+
+TEST_F(WineHelper, The32BitHelperRunsUnder32BitWine)
+{
+    const std::string helper32 = kBuild + "stormfetch-link32.exe";
+    std::string loader32;
+    for (const char* candidate : {"/usr/lib/wine/wine", "/usr/bin/wine"})
+        if (FileExists(candidate))
+            loader32 = candidate;
+    if (!FileExists(helper32))
+        GTEST_SKIP() << "the 32-bit helper is not built (no i686-w64-mingw32-g++)";
+    if (loader32.empty())
+        GTEST_SKIP() << "32-bit Wine is not installed (dpkg --add-architecture i386; apt install wine32:i386): "
+                        "the 32-bit helper is built but not run";
+    QProcess p;
+    p.setProcessEnvironment(Environment());
+    p.start(QString::fromStdString(loader32), {QString::fromStdString(helper32), "zoom", "1", "2", "x3", "4"});
+    ASSERT_TRUE(p.waitForFinished(kProcessMs));
+    EXPECT_EQ(p.exitCode(), 2) << p.readAllStandardError().toStdString();
+    EXPECT_NE(p.readAllStandardError().toStdString().find("usage:"), std::string::npos);
+}
