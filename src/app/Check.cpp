@@ -5,7 +5,7 @@
 #include "core/IniFile.h"
 #include "core/ListFile.h"
 #include "core/Settings.h"
-#include "core/SourceLayout.h"
+#include "core/layouts/Layout.h"
 #include "core/SourceLists.h"
 #include "core/Text.h"
 #include "cycle/CycleText.h"
@@ -232,7 +232,7 @@ int RunSetupCheck(const TCheckOptions& options, std::ostream& out, std::ostream&
         CheckFolder(c, "target folder", folder, "empty entry");
 
     CheckLink(c, s);
-    c.Ok("source layout", std::string(LayoutName(s.Layout)) + " at " + (s.Layout == TLayout::Iem ? s.IemBase : s.RidgeBase));
+    c.Ok("source layout", std::string(LayoutName(s.Layout)) + " at " + LayoutOf(s.Layout).Base(s.Naming()));
     CheckRadarBase(c, s);
 
     out.flush();

@@ -1,4 +1,5 @@
 #include "app/CommandLine.h"
+#include "core/layouts/Layout.h"
 #include <cerrno>
 #include <cstdlib>
 
@@ -124,8 +125,8 @@ TParseResult ParseCommandLine(const std::vector<std::string>& args)
             o.WinePrefix = AsFolder(dir);
         } else if (name == "--layout") {
             if (!takeValue(o.Layout)) return r;
-            if (o.Layout != "ridge" && o.Layout != "iem") {
-                r.Error = "option --layout needs ridge or iem, not \"" + o.Layout + "\"";
+            if (TLayout named; !ParseLayout(o.Layout, named) || o.Layout != LayoutName(named)) {
+                r.Error = "option --layout needs " + LayoutNamesText() + ", not \"" + o.Layout + "\"";
                 return r;
             }
         } else if (name == "--run-for") {
@@ -200,7 +201,7 @@ TParseResult ParseCommandLine(const std::vector<std::string>& args)
 std::string UsageText()
 {
     return "Usage: stormfetch [--headless] [--home DIR] [--wineprefix DIR] [--once] [--run-for SECONDS]\n"
-           "                  [--demo [--layout ridge|iem]] [--verbose | --quiet] [--version] [--help]\n"
+           "                  [--demo [--layout ridge|iem|nwswms]] [--verbose | --quiet] [--version] [--help]\n"
            "       stormfetch [--home DIR] COMMAND\n"
            "Keeps the map of a UI-View32 station supplied with current radar underlays.\n"
            "\n"
@@ -210,7 +211,7 @@ std::string UsageText()
            "  --once             start, run one scheduler tick, close (exit 0; 3 without a map server)\n"
            "  --run-for SECONDS  run, then close normally after SECONDS\n"
            "  --demo             run against a built-in radar feed and a built-in map host, in demo/ of the program folder\n"
-           "  --layout NAME      with --demo: the source layout the feed is read in, ridge (default) or iem\n"
+           "  --layout NAME      with --demo: the source layout the feed is read in, ridge (default), iem or nwswms\n"
            "  --version          print the version\n"
            "  --verbose          also print the connection states of every transfer\n"
            "  --quiet            print only errors and summaries\n"

@@ -38,7 +38,7 @@ struct TCommandLine {
     std::string WinePrefix;  ///< where the host programs are found (empty: $WINEPREFIX, else ~/.wine)
     TOutputLevel Level = TOutputLevel::Normal;
     TStationCommand Command;
-    std::string Layout;      ///< --layout with --demo: "ridge" or "iem" (empty: ridge)
+    std::string Layout;      ///< --layout with --demo: a layout name (empty: ridge)
 };
 
 /// The parse of the arguments after the program name; Error is empty on success.

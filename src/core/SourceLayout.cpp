@@ -23,7 +23,7 @@ const TProductMap kProductMap[] = {
 
 const char* LayoutName(TLayout layout)
 {
-    return layout == TLayout::Iem ? "iem" : "ridge";
+    return layout == TLayout::Iem ? "iem" : layout == TLayout::Wms ? "nwswms" : "ridge";
 }
 
 bool ParseLayout(const std::string& text, TLayout& out)
@@ -35,6 +35,10 @@ bool ParseLayout(const std::string& text, TLayout& out)
     }
     if (t == "iem") {
         out = TLayout::Iem;
+        return true;
+    }
+    if (t == "nwswms") {
+        out = TLayout::Wms;
         return true;
     }
     return false;
@@ -94,11 +98,11 @@ std::string IemNoProductStatus(const std::string& code)
     return "Error product " + Trim(code) + " not offered by the iem layout";
 }
 
-std::string LayoutStartNote(TLayout layout, const std::string& iemBase)
+std::string LayoutStartNote(TLayout layout, const std::string& base)
 {
     if (layout == TLayout::Ridge)
         return {};
-    return std::string(" Source layout ") + LayoutName(layout) + " at " + iemBase + ".";
+    return std::string(" Source layout ") + LayoutName(layout) + " at " + base + ".";
 }
 
 const std::vector<std::string>& IemProducts()

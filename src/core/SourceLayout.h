@@ -9,7 +9,7 @@
 
 namespace sf {
 
-enum class TLayout { Ridge, Iem };
+enum class TLayout { Ridge, Iem, Wms };
 
 /// Where below the base the service keeps the current georeferenced images
 /// (EPSG:4326, longitude/latitude): per site and the national composite.
@@ -19,7 +19,7 @@ inline constexpr const char* kIemCompositePath = "data/gis/images/4326/USCOMP/";
 /// The service's address; the settings key IEM (section URL) replaces it.
 inline constexpr const char* kDefaultIemBase = "https://mesonet.agron.iastate.edu/";
 
-/// "ridge" or "iem", the settings value of the layout.
+/// "ridge", "iem" or "nwswms", the settings value of the layout.
 const char* LayoutName(TLayout layout);
 /// The layout a settings or command-line value names (case and blanks ignored); false
 /// for any other text, which leaves out untouched.
@@ -52,8 +52,8 @@ std::string IemMetaFileName(const std::string& remoteName);
 std::string IemNoProductStatus(const std::string& code);
 
 /// What the start adds to the log for a layout: nothing for the default one, otherwise
-/// " Source layout iem at <base>." so the log shows where the radar comes from.
-std::string LayoutStartNote(TLayout layout, const std::string& iemBase);
+/// " Source layout <name> at <base>." so the log shows where the radar comes from.
+std::string LayoutStartNote(TLayout layout, const std::string& base);
 
 /// The built-in product lines offered with the iem layout ("code, description").
 const std::vector<std::string>& IemProducts();

@@ -18,7 +18,7 @@ TEST(LayoutOption, OnlyWithTheDemoAndOnlyTheTwoNames)
     ASSERT_TRUE(ok.Error.empty()) << ok.Error;
     EXPECT_EQ("iem", ok.Options.Layout);
     EXPECT_TRUE(ParseCommandLine({"--layout=ridge", "--demo"}).Error.empty());
-    EXPECT_EQ("option --layout needs ridge or iem, not \"nws\"", ParseCommandLine({"--demo", "--layout", "nws"}).Error);
+    EXPECT_EQ("option --layout needs ridge, iem or nwswms, not \"nws\"", ParseCommandLine({"--demo", "--layout", "nws"}).Error);
     EXPECT_EQ("option --layout needs a value", ParseCommandLine({"--demo", "--layout"}).Error);
     EXPECT_NE(std::string::npos, ParseCommandLine({"--layout", "iem"}).Error.find("--layout is for --demo"));
     EXPECT_NE(std::string::npos, UsageText().find("--layout"));
