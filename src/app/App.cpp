@@ -7,6 +7,7 @@
 #include "app/Commands.h"
 #include "app/ConsoleView.h"
 #include "app/Demo.h"
+#include "app/DisplayProbe.h"
 #include "app/ExitStatus.h"
 #include "app/FrontEnd.h"
 #include "app/Main.h"
@@ -26,6 +27,18 @@
 
 namespace sf {
 
+namespace {
+
+// This executable, as the system names it (no application object exists yet).
+std::string SelfPath()
+{
+    char buffer[4096];
+    const ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+    return n > 0 ? std::string(buffer, (size_t)n) : std::string();
+}
+
+} // namespace
+
 bool WindowPossible()
 {
     for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
@@ -41,12 +54,13 @@ int RunStormfetch(int argc, char** argv, const TFrontEnd* frontEnd)
     std::vector<std::string> args(argv + 1, argv + argc);
     TParseResult parsed = ParseCommandLine(args);
     if (!parsed.Error.empty()) {
-        std::cerr << "stormfetch: " << parsed.Error << "\n" << UsageText();
+        std::cerr << "stormfetch: " << parsed.Error << "\nTry 'stormfetch --help'" << std::endl;
         return kExitUsage;
     }
     const TCommandLine& opt = parsed.Options;
     if (opt.Help) {
-        std::cout << UsageText();
+        // The folder this very program uses without --home, not a rule to work out.
+        std::cout << UsageText(DefaultProgramDir(SelfPath()));
         return kExitOk;
     }
     if (opt.Version) {
@@ -54,12 +68,29 @@ int RunStormfetch(int argc, char** argv, const TFrontEnd* frontEnd)
         return kExitOk;
     }
 
-    const bool withWindow = frontEnd && !opt.Headless && WindowPossible();
+    // Commands never show a window, so they never touch the window system.
+    if (!opt.Command.Verb.empty()) {
+        QCoreApplication commandApp(argc, argv);
+        QCoreApplication::setApplicationName("Stormfetch");
+        return RunCommandStart(opt, QCoreApplication::applicationFilePath().toStdString(), std::cout, std::cerr);
+    }
+
+    // Qt ends the process when the display named by the environment refuses it (a stale
+    // DISPLAY over SSH): try it in a child first, and run the console view when it fails.
+    bool withWindow = frontEnd && !opt.Headless && WindowPossible();
+    std::string noDisplay;
+    if (withWindow) {
+        const TDisplayProbe probe = ProbeDisplay([&] {
+            int probeArgc = argc;
+            auto probeApp = frontEnd->MakeApplication(probeArgc, argv);
+            (void)probeApp.release(); // the child ends without tearing the connection down
+        });
+        withWindow = probe.Usable;
+        noDisplay = probe.Reason;
+    }
     std::unique_ptr<QCoreApplication> app =
         withWindow ? frontEnd->MakeApplication(argc, argv) : std::make_unique<QCoreApplication>(argc, argv);
     QCoreApplication::setApplicationName("Stormfetch");
-    if (!opt.Command.Verb.empty())
-        return RunCommandStart(opt, QCoreApplication::applicationFilePath().toStdString(), std::cout, std::cerr);
 
     // One running copy per user; a second one hands its notice to the first and ends.
     std::string lockFolder = InstanceLockFolder();
@@ -71,8 +102,14 @@ int RunStormfetch(int argc, char** argv, const TFrontEnd* frontEnd)
         std::string lockError;
         if (!instance->Acquire(&lockError)) {
             instance->SendNotice();
-            std::cerr << "stormfetch: another copy is already running for this user (lock "
-                      << instance->LockPath() << "); this one ends" << std::endl;
+            const std::string theirs = instance->HolderFolder();
+            std::cerr << "stormfetch: another copy is already running for this user"
+                      << (theirs.empty() ? std::string() : " in " + theirs) << " (lock " << instance->LockPath()
+                      << "); this one ends";
+            // One copy per user whatever its folder: a start for another folder learns which one runs.
+            if (!theirs.empty() && !opt.Home.empty() && RealFolder(opt.Home) != RealFolder(theirs))
+                std::cerr << "; stop it first with: stormfetch --home " << theirs << " --send close";
+            std::cerr << std::endl;
             return kExitOk;
         }
         if (!lockError.empty())
@@ -83,7 +120,9 @@ int RunStormfetch(int argc, char** argv, const TFrontEnd* frontEnd)
     }
 
     if (!opt.Headless && !withWindow)
-        std::cerr << "stormfetch: " << (WindowPossible() ? "no window in this build" : "no display")
+        std::cerr << "stormfetch: "
+                  << (!noDisplay.empty() ? "the display cannot be used (" + noDisplay + ")"
+                                         : WindowPossible() ? "no window in this build" : "no display")
                   << ", running headless" << std::endl;
 
     // --home, else the executable's folder when writable, else $XDG_DATA_HOME/stormfetch/.
@@ -91,9 +130,13 @@ int RunStormfetch(int argc, char** argv, const TFrontEnd* frontEnd)
     if (opt.Demo)
         programDir += "demo/";
     if (!ForceDirectories(programDir) || !DirectoryExists(programDir)) {
-        std::cerr << "stormfetch: cannot create the program folder " << programDir << std::endl;
+        const std::string why = FolderProblem(programDir);
+        std::cerr << "stormfetch: cannot create the program folder " << programDir
+                  << (why.empty() ? std::string() : ": " + why) << std::endl;
         return kExitUsage;
     }
+    if (instance)
+        instance->RecordFolder(programDir);
     // Settings, lists and the log are written here; a folder that refuses them is found now.
     if (access(programDir.c_str(), W_OK | X_OK) != 0) {
         std::cerr << "stormfetch: the program folder " << programDir << " is not writable: " << std::strerror(errno)

@@ -10,11 +10,17 @@ namespace sf {
 
 struct TChannelReply::TImpl {
     QPointer<QLocalSocket> Socket;
+    std::function<void(const TReplyLine&)> Sink;
 };
 
 TChannelReply::TChannelReply(QLocalSocket* socket) : m_impl(std::make_unique<TImpl>())
 {
     m_impl->Socket = socket;
+}
+
+TChannelReply::TChannelReply(std::function<void(const TReplyLine&)> sink) : m_impl(std::make_unique<TImpl>())
+{
+    m_impl->Sink = std::move(sink);
 }
 
 TChannelReply::~TChannelReply()
@@ -26,7 +32,13 @@ TChannelReply::~TChannelReply()
 
 void TChannelReply::Send(const TReplyLine& line)
 {
-    if (m_finished || !m_impl->Socket || m_impl->Socket->state() != QLocalSocket::ConnectedState)
+    if (m_finished)
+        return;
+    if (m_impl->Sink) {
+        m_impl->Sink(line);
+        return;
+    }
+    if (!m_impl->Socket || m_impl->Socket->state() != QLocalSocket::ConnectedState)
         return;
     const std::string text = FormatReplyLine(line) + "\n";
     m_impl->Socket->write(text.data(), (qint64)text.size());

@@ -18,6 +18,8 @@ namespace sf {
 class TChannelReply {
 public:
     explicit TChannelReply(QLocalSocket* socket);
+    /// A reply whose lines go to sink (a command run in-process); sink sees the final line too.
+    explicit TChannelReply(std::function<void(const TReplyLine&)> sink);
     ~TChannelReply();
     TChannelReply(const TChannelReply&) = delete;
     TChannelReply& operator=(const TChannelReply&) = delete;

@@ -1,11 +1,13 @@
 #include "app/Check.h"
 #include "app/Commands.h"
 #include "app/ConsoleView.h"
+#include "app/StationReasons.h"
 #include "core/Files.h"
 #include "core/IniFile.h"
 #include "core/ListFile.h"
 #include "core/Settings.h"
 #include "core/layouts/Layout.h"
+#include "core/layouts/WmsNames.h"
 #include "core/SourceLists.h"
 #include "core/Text.h"
 #include "cycle/CycleText.h"
@@ -20,6 +22,7 @@
 #include <ostream>
 #include <sstream>
 #include <unistd.h>
+#include <vector>
 
 namespace sf {
 
@@ -63,6 +66,22 @@ void CheckFolder(TChecker& c, const std::string& item, const std::string& folder
         c.Ok(item, folder);
 }
 
+// The warning shapefiles are of use only where the map server reads them.
+void CheckShapeFolder(TChecker& c, TShared& s)
+{
+    const std::string folder = Trim(s.TargetED.Caption());
+    if (s.QuorServerPath.empty()) {
+        const std::string stored = TIniFile(SettingsPath(s)).Ini().ReadString("Shp", "Dir", "");
+        c.Note("shapefile folder", (stored.empty() ? folder : stored) + " (used once the map-server folder is found)");
+    } else if (!StartsWith(folder, s.QuorServerPath)) {
+        c.Note("shapefile folder", folder + " lies outside the map-server folder " + s.QuorServerPath
+                                       + ", where the map server reads warning shapefiles; set Dir in the [Shp] section of "
+                                       + SettingsPath(s) + " (default " + s.QuorServerPath + "ShpFiles)");
+    } else {
+        c.Ok("shapefile folder", folder);
+    }
+}
+
 void CheckList(TChecker& c, TShared& s)
 {
     int enabled = 0, inError = 0;
@@ -101,9 +120,12 @@ void CheckLink(TChecker& c, TShared& s)
     }
     if (!link) {
         if (!commands.Configured()) {
+            const char* path = std::getenv("PATH");
             c.Note("link", hasSection ? "the [Link] section of " + SettingsPath(s) + " is empty; redrawing is off"
                                       : "no [Link] commands in " + SettingsPath(s) +
-                                            " and no usable Wine helper; the map is not redrawn after an update");
+                                            " and no usable Wine helper; the map is not redrawn after an update: "
+                                            + WineHelperProblem(s.WinePrefix, HelperFolders(ExecutableDir()),
+                                                                path ? path : ""));
             return;
         }
         link = MakeLink(commands);
@@ -120,15 +142,27 @@ void CheckLink(TChecker& c, TShared& s)
         c.Fail("link", which + ": Connect failed: " + (error.empty() ? std::string("no reason given") : error));
 }
 
+// The request the cycle makes first for the first enabled record: the site listing in the
+// RIDGE layout, the JSON file beside the image in the iem layout.
+std::string FirstNewnessURL(const TShared& s)
+{
+    const TRadarObj* first = nullptr;
+    for (int i = 0; i < s.List.Count() && !first; ++i)
+        if (s.List[i].Enabled && (s.Layout != TLayout::Ridge || !StartsWith(s.List[i].Radar, "!!")))
+            first = &s.List[i];
+    if (s.Layout == TLayout::Wms) // the layer's capabilities
+        return WmsCapabilitiesURL(first && !first->ImageURL.empty() ? first->ImageURL
+                                                                    : WmsLayerAddress(s.WmsBase, "IL,Chicago,LOT", "LOT", "N0B"));
+    if (s.Layout == TLayout::Iem) {
+        const std::string url = first ? IemMetaURL(first->ImageURL) : std::string();
+        return url.empty() ? IemMetaURL(IemUrls(s.IemBase, false, "LOT", "N0B").Image) : url;
+    }
+    return SiteListingURL(s.RidgeBase, first ? first->RemoteName : std::string("LOT_N0R_0"));
+}
+
 void CheckRadarBase(TChecker& c, TShared& s)
 {
-    std::string remote = "LOT_N0R_0";
-    for (int i = 0; i < s.List.Count(); ++i)
-        if (s.List[i].Enabled && !StartsWith(s.List[i].Radar, "!!")) {
-            remote = s.List[i].RemoteName;
-            break;
-        }
-    const std::string url = SiteListingURL(s.RidgeBase, remote);
+    const std::string url = FirstNewnessURL(s);
     const std::string path = s.ProgramDir + "check-" + std::to_string(getpid()) + ".htm";
     TWebFetch web(s);
     TRadarObj probe = TRadarObj::Create(s.Clock);
@@ -142,10 +176,13 @@ void CheckRadarBase(TChecker& c, TShared& s)
     }
     DeleteFile(path);
     const std::string limit = " (time-out " + std::to_string(s.RidgeTimer.Interval() / 1000) + " s)";
-    if (ok)
+    if (ok) {
         c.Ok("radar base URL", "GET " + url + " answered" + limit);
-    else
-        c.Fail("radar base URL", "GET " + url + " failed: " + reason + limit);
+        return;
+    }
+    c.Fail("radar base URL", "GET " + url + " failed: " + reason + limit);
+    if (s.Layout == TLayout::Ridge && RetiredRidgeAnswer(url, probe.Status))
+        c.Note("source layout", RetiredRidgeHint());
 }
 
 } // namespace
@@ -192,8 +229,23 @@ int RunSetupCheck(const TCheckOptions& options, std::ostream& out, std::ostream&
     else
         c.Fail("Wine prefix", s.WinePrefix + " does not exist (" + chosen + "; use --wineprefix DIR)");
 
+    // What loading says in the error log (a line it cannot read, a backup it keeps) is a note here.
+    std::vector<std::string> said;
+    s.Hub.Listeners.push_back([&said](const std::string& control, const std::string& text) {
+        if (control == "Log")
+            said.push_back(text);
+    });
+    auto notes = [&](const std::string& item) {
+        for (const std::string& text : said)
+            c.Note(item, text);
+        said.clear();
+    };
     HostDiscovery(s);
-    LoadSettings(s);
+    said.clear();
+    std::string settingsError;
+    if (!LoadSettings(s, &settingsError))
+        c.Fail("settings file", settingsError);
+    notes("settings file");
     if (s.UiViewFolder.empty() || !DirectoryExists(s.UiViewFolder))
         c.Fail("UI-View32 folder", "not found in " + s.WinePrefix);
     else
@@ -211,6 +263,7 @@ int RunSetupCheck(const TCheckOptions& options, std::ostream& out, std::ostream&
     else
         c.Ok("map-server folder", s.QuorServerPath);
     CheckFolder(c, "underlay folder", s.QuorUnderlayPath, "not found (the map server's \"Quor Underlays\" folder)");
+    CheckShapeFolder(c, s);
 
     if (s.UnderlayName.empty())
         c.Fail("underlay selected", "no underlay is selected in the map server");
@@ -220,10 +273,12 @@ int RunSetupCheck(const TCheckOptions& options, std::ostream& out, std::ostream&
     std::string error;
     if (!LoadSourceLists(s, &error))
         c.Fail("source lists", error);
+    said.clear();
     if (!LoadList(s))
         c.Fail("download list", "cannot read " + s.ProgramDir + kListFileReadName);
     else
         CheckList(c, s);
+    notes("download list");
 
     LoadTargetList(s);
     if (s.TargetCmb.Items.empty())
@@ -232,7 +287,8 @@ int RunSetupCheck(const TCheckOptions& options, std::ostream& out, std::ostream&
         CheckFolder(c, "target folder", folder, "empty entry");
 
     CheckLink(c, s);
-    c.Ok("source layout", std::string(LayoutName(s.Layout)) + " at " + LayoutOf(s.Layout).Base(s.Naming()));
+    c.Ok("source layout", std::string(LayoutName(s.Layout)) + " at " + LayoutOf(s.Layout).Base(s.Naming())
+                              + " (stormfetch --layout " + LayoutNames("|") + " chooses)");
     CheckRadarBase(c, s);
 
     out.flush();

@@ -1,5 +1,5 @@
 #include "app/CommandLine.h"
-#include "core/layouts/Layout.h"
+#include "core/SourceLayout.h"
 #include <cerrno>
 #include <cstdlib>
 
@@ -54,7 +54,8 @@ TArity CommandArity(const std::string& name)
     if (name == "--accumulate")
         return {2, 0, "a record key and on or off"};
     if (name == "--send")
-        return {1, 1, "a command (download, redraw, loop, zoom, delete-stale, shapefiles, status, close)"};
+        // The words after the command are its key, also when the key was not quoted.
+        return {1, 16, "a command (download, redraw, loop, zoom, delete-stale, shapefiles, status, close)"};
     return {};
 }
 
@@ -125,8 +126,9 @@ TParseResult ParseCommandLine(const std::vector<std::string>& args)
             o.WinePrefix = AsFolder(dir);
         } else if (name == "--layout") {
             if (!takeValue(o.Layout)) return r;
-            if (TLayout named; !ParseLayout(o.Layout, named) || o.Layout != LayoutName(named)) {
-                r.Error = "option --layout needs " + LayoutNamesText() + ", not \"" + o.Layout + "\"";
+            TLayout known = TLayout::Ridge;
+            if (!ParseLayout(o.Layout, known)) {
+                r.Error = "option --layout needs " + LayoutNames(" or ") + ", not \"" + o.Layout + "\"";
                 return r;
             }
         } else if (name == "--run-for") {
@@ -176,9 +178,13 @@ TParseResult ParseCommandLine(const std::vector<std::string>& args)
         }
     }
     if (!o.Layout.empty() && !o.Demo) {
-        // A station's layout is its Layout setting; the option only picks the demo feed's.
-        r.Error = "--layout is for --demo; set Layout in the URL section of the settings file instead";
-        return r;
+        // Without --demo the option is the station command that stores [URL] Layout.
+        if (!o.Command.Verb.empty()) {
+            r.Error = "only one command at a time (--" + o.Command.Verb + " and --layout)";
+            return r;
+        }
+        o.Command = {"layout", {o.Layout}};
+        o.Layout.clear();
     }
     if (o.Once && o.RunForSeconds > 0) {
         r.Error = "--once and --run-for cannot be combined";
@@ -198,20 +204,21 @@ TParseResult ParseCommandLine(const std::vector<std::string>& args)
     return r;
 }
 
-std::string UsageText()
+std::string UsageText(const std::string& homeDefault)
 {
+    const std::string names = LayoutNames("|");
     return "Usage: stormfetch [--headless] [--home DIR] [--wineprefix DIR] [--once] [--run-for SECONDS]\n"
-           "                  [--demo [--layout ridge|iem|nwswms]] [--verbose | --quiet] [--version] [--help]\n"
+           "                  [--demo [--layout " + names + "]] [--verbose | --quiet] [--version] [--help]\n"
            "       stormfetch [--home DIR] COMMAND\n"
            "Keeps the map of a UI-View32 station supplied with current radar underlays.\n"
            "\n"
            "  --headless         no window: status lines go to standard output, errors to standard error\n"
-           "  --home DIR         program folder (settings, lists, error log); default: the executable's folder\n"
+           "  --home DIR         program folder (settings, lists, error log); default: " + homeDefault + "\n"
            "  --wineprefix DIR   Wine prefix holding UI-View32 and its map server; default: $WINEPREFIX, else ~/.wine\n"
            "  --once             start, run one scheduler tick, close (exit 0; 3 without a map server)\n"
            "  --run-for SECONDS  run, then close normally after SECONDS\n"
            "  --demo             run against a built-in radar feed and a built-in map host, in demo/ of the program folder\n"
-           "  --layout NAME      with --demo: the source layout the feed is read in, ridge (default), iem or nwswms\n"
+           "  --layout NAME      with --demo: the source layout the feed is read in (default ridge)\n"
            "  --version          print the version\n"
            "  --verbose          also print the connection states of every transfer\n"
            "  --quiet            print only errors and summaries\n"
@@ -223,7 +230,7 @@ std::string UsageText()
            "  --add RADAR [PRODUCT]    add a site (LOT, or a whole source line) with a product (default N0R)\n"
            "  --remove KEY             remove a record (KEY as --list prints it, e.g. \"LOT N0R\")\n"
            "  --enable KEY, --disable KEY, --accumulate KEY on|off\n"
-           "  --check                  check the set-up, one line per item; non-zero at the first problem\n"
+           "  --check                  check the set-up, one line per item; non-zero at the first problem\n"           "  --layout NAME            choose where the radar comes from, " + names + " ([URL] Layout)\n"
            "  --send download [KEY] | redraw | loop | zoom | delete-stale | shapefiles | status | close\n"
            "                           drive the running copy\n"
            "\n"

@@ -22,7 +22,7 @@ enum class TOutputLevel { Quiet, Normal, Verbose };
 /// One station command of the command line (--list, --add, --send ...).
 struct TStationCommand {
     std::string Verb;               ///< "list", "sources", "check", "add", "remove", "enable",
-                                    ///< "disable", "accumulate", "send"; empty: none
+                                    ///< "disable", "accumulate", "send", "layout"; empty: none
     std::vector<std::string> Args;  ///< the verb's arguments as typed
 };
 
@@ -38,7 +38,8 @@ struct TCommandLine {
     std::string WinePrefix;  ///< where the host programs are found (empty: $WINEPREFIX, else ~/.wine)
     TOutputLevel Level = TOutputLevel::Normal;
     TStationCommand Command;
-    std::string Layout;      ///< --layout with --demo: a layout name (empty: ridge)
+    std::string Layout;      ///< --layout with --demo: the demo feed's layout (empty: ridge); without
+                             ///< --demo the option is the command "layout"
 };
 
 /// The parse of the arguments after the program name; Error is empty on success.
@@ -50,7 +51,7 @@ struct TParseResult {
 /// Parses "--name value" and "--name=value" forms; unknown options, missing or bad
 /// values and stray arguments give an error text.
 TParseResult ParseCommandLine(const std::vector<std::string>& args);
-/// The usage text printed by --help and after a command-line error.
-std::string UsageText();
+/// The usage text printed by --help; homeDefault is the program folder used without --home.
+std::string UsageText(const std::string& homeDefault = "the executable's folder");
 
 } // namespace sf

@@ -16,6 +16,7 @@
 #include <cstring>
 #include <memory>
 #include <ostream>
+#include <sstream>
 #include <unistd.h>
 
 namespace sf {
@@ -40,7 +41,9 @@ int RunOnFiles(const TCommandLine& opt, const std::string& programDir, const std
                std::ostream& err)
 {
     TSystemClock clock;
-    THeadlessDialogs headless(out, err, false);
+    // A refusal is the command's answer, printed once by Print; its box is not shown as well.
+    std::ostringstream shown;
+    THeadlessDialogs headless(out, shown, false);
     TCommandDialogs dialogs(headless);
     TShared s(clock, dialogs);
     s.ProgramDir = programDir;
@@ -78,7 +81,9 @@ int RunCommandStart(const TCommandLine& opt, const std::string& exePath, std::os
     if (opt.Demo)
         programDir += "demo/";
     if (!DirectoryExists(programDir)) {
-        err << "stormfetch: the program folder " << programDir << " does not exist" << std::endl;
+        const std::string why = FolderProblem(programDir);
+        err << "stormfetch: the program folder " << programDir << " cannot be used: "
+            << (why.empty() ? std::string("it does not exist") : why) << std::endl;
         return kExitUsage;
     }
     const TStationCommand& command = opt.Command;

@@ -1,7 +1,10 @@
 #include "app/Commands.h"
 #include "core/Files.h"
 #include "core/Grid.h"
+#include "core/ListFile.h"
 #include "core/ListHandlers.h"
+#include "core/Settings.h"
+#include "core/SourceLayout.h"
 #include "core/SourceLists.h"
 #include "core/Text.h"
 #include <algorithm>
@@ -72,7 +75,15 @@ TCommandResult AddCommand(TShared& s, TCommandDialogs& dialogs, const std::vecto
         return {kRefused, {}, "not available"};
     if (s.List.Count() != before + 1)
         return Refused(errors, "Record not added");
-    return {0, {}, "Added " + RecordKey(s.List[s.List.Count() - 1])};
+    TCommandResult added{0, {}, "Added " + RecordKey(s.List[s.List.Count() - 1])};
+    // A whole line is kept as typed; a site the source list does not know is most likely a typo.
+    const std::string site = SiteOfLine(radar);
+    const bool known = std::any_of(s.RadarCmb.Items.begin(), s.RadarCmb.Items.end(),
+                                   [&](const std::string& item) { return SameText(SiteOfLine(item), site); });
+    if (!known)
+        added.Out.push_back("Warning: " + (site.empty() ? "\"" + radar + "\"" : site) +
+                            " is not in the radar source list (stormfetch --sources lists it); the line is kept as typed");
+    return added;
 }
 
 // remove, enable, disable, accumulate: the grid's row of the record, then its handler.
@@ -118,6 +129,41 @@ TCommandResult RecordCommand(TShared& s, TCommandDialogs& dialogs, const std::st
     return {0, {}, done};
 }
 
+// layout NAME: stores [URL] Layout and readdresses every record for it at once, so the
+// next tick of a running copy already fetches from the chosen layout.
+TCommandResult LayoutCommand(TShared& s, const std::vector<std::string>& args)
+{
+    TLayout layout = TLayout::Ridge;
+    if (!ParseLayout(args.at(0), layout))
+        return {kBadInput, {}, "unknown layout \"" + Trim(args[0]) + "\" (" + LayoutNames(", ") + ")"};
+    const std::string name = LayoutName(layout);
+    if (layout == s.Layout)
+        return {0, {}, "The source layout is already " + name};
+    s.Layout = layout;
+    // The other layout's source alternates mean nothing here.
+    s.SelectRidge = 0;
+    const TNaming naming = s.Naming();
+    const TDateTime due = s.Clock.UTCNow() - kOneMinute;
+    for (int i = 0; i < s.List.Count(); ++i) {
+        TRadarObj& r = s.List[i];
+        // The underlay keeps its name, so maps that show it need no change.
+        const std::string localName = r.LocalName;
+        r.SetNames(r.Radar, r.Product, naming);
+        r.LocalName = localName;
+        if (r.Enabled)
+            r.NextAttempt = due;
+    }
+    std::string error;
+    if (!SaveSettings(s, &error))
+        return {kRefused, {}, error};
+    SaveList(s);
+    // Each layout offers its own products (and the iem one the TDWR sites).
+    (void)LoadSourceLists(s);
+    RebuildGrid(s);
+    return {0, {}, "Source layout " + name + " stored in " + SettingsPath(s) + "; " + std::to_string(s.List.Count())
+                       + " records readdressed"};
+}
+
 } // namespace
 
 std::vector<std::string> ClickAsCommand(TCommandDialogs& dialogs, const TControl& control, bool& wired)
@@ -148,9 +194,28 @@ int FindRecord(const DownloadList& list, const std::string& key, std::string& er
         }
         found = i;
     }
-    if (found < 0)
-        error = "no record with the key \"" + wanted + "\" (--list shows the keys)";
-    return found;
+    if (found >= 0)
+        return found;
+    // A site id alone ("LOT") names the record when it is the only one of that site.
+    if (!wanted.empty() && wanted.find(' ') == std::string::npos) {
+        std::string keys;
+        int matches = 0;
+        for (int i = 0; i < list.Count(); ++i) {
+            const std::string k = RecordKey(list[i]);
+            if (!SameText(k.substr(0, k.find(' ')), wanted))
+                continue;
+            keys += (matches++ ? ", " : "") + k;
+            found = i;
+        }
+        if (matches == 1)
+            return found;
+        if (matches > 1) {
+            error = "\"" + wanted + "\" names more than one record (" + keys + "); give the whole key";
+            return -1;
+        }
+    }
+    error = "no record with the key \"" + wanted + "\" (--list shows the keys)";
+    return -1;
 }
 
 bool ResolveRadar(const std::vector<std::string>& radars, const std::string& text, std::string& line,
@@ -261,6 +326,8 @@ TCommandResult RunListCommand(TShared& s, TCommandDialogs& dialogs, const std::s
         return AddCommand(s, dialogs, args);
     if ((verb == "remove" || verb == "enable" || verb == "disable") && args.size() == 1)
         return RecordCommand(s, dialogs, verb, args);
+    if (verb == "layout" && args.size() == 1)
+        return LayoutCommand(s, args);
     if (verb == "accumulate" && args.size() == 2 && (args[1] == "on" || args[1] == "off"))
         return RecordCommand(s, dialogs, verb, args);
     return {kBadInput, {}, "unknown command \"" + verb + "\" or wrong arguments"};

@@ -19,8 +19,8 @@ struct TCommandResult {
 
 /// The key --list prints for a record: "LOT N0R" for a site, the mosaic key ("ConUS") for a mosaic.
 std::string RecordKey(const TRadarObj& r);
-/// Index of the record whose key matches (case ignored); -1 with the reason when none
-/// or more than one matches.
+/// Index of the record whose key matches (case ignored), or of the only record of a site
+/// given by its id alone ("LOT"); -1 with the reason when none or more than one matches.
 int FindRecord(const DownloadList& list, const std::string& key, std::string& error);
 /// The source line for a site id ("LOT", case ignored) or a whole source line; false with the reason.
 bool ResolveRadar(const std::vector<std::string>& radars, const std::string& text, std::string& line,

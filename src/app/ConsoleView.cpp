@@ -1,5 +1,6 @@
 #include "app/ConsoleView.h"
 #include "core/DateTime.h"
+#include "core/Shared.h"
 #include "net/Fetch.h"
 
 namespace sf {
@@ -94,8 +95,10 @@ void TConsoleView::Summary(const std::string& text)
 void TConsoleView::Changed(const std::string& control, const std::string& text)
 {
     if (control == "Log") {
-        // The error log's messages go to the error stream at every level.
-        (m_err ? *m_err : m_out) << ConsoleLine(m_clock.LocalNow(), "Log", text) << std::endl;
+        // The error log's messages go to the error stream at every level; the program's own
+        // start, mode and shutdown lines (they name the version) are no errors.
+        const bool state = text.find(kVersionText) != std::string::npos;
+        (m_err && !state ? *m_err : m_out) << ConsoleLine(m_clock.LocalNow(), "Log", text) << std::endl;
         return;
     }
     if (!IsConsoleControl(control))

@@ -2,6 +2,7 @@
 #include "core/layouts/Layout.h"
 #include "app/MainParts.h"
 #include "core/Files.h"
+#include "core/IniFile.h"
 #include "core/Log.h"
 #include "core/Pump.h"
 #include "core/Settings.h"
@@ -287,6 +288,14 @@ void TMain::Closing()
         for (TTimer* t : {&m_s.Process, &m_s.MinTimer, &m_s.Shp, &m_s.Timer1, &m_s.RidgeTimer})
             t->SetEnabled(false);
         m_s.List.Clear();
+        // A start that did not find the host (a mistyped --wineprefix) found no paths: the
+        // save keeps the stored ones, so the next start still uses them.
+        if (m_hostMissing) {
+            const TIniFile stored(SettingsPath(m_s));
+            m_s.QuorServerPath = stored.Ini().ReadString("User", "QuorServerPath", m_s.QuorServerPath);
+            m_s.QuorUnderlayPath = stored.Ini().ReadString("User", "QuorUnderlayPath", m_s.QuorUnderlayPath);
+            m_s.TargetED.SetCaption(stored.Ini().ReadString("Shp", "Dir", m_s.TargetED.Caption()));
+        }
         std::string error;
         if (!SaveSettings(m_s, &error))
             throw std::runtime_error(error);

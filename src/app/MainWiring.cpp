@@ -127,7 +127,12 @@ void TMain::WireLoop()
 {
     TParts& p = *m_parts;
     p.Loop = std::make_unique<TLoopPlayer>(m_s, [this](double left, double top, double right, double bottom) {
-        return m_parts->HostLink->Zoom(left, top, right, bottom);
+        // The tray item ends quietly on a failure; the log keeps the map program's reason.
+        std::string error;
+        const bool shown = m_parts->HostLink->Zoom(left, top, right, bottom, &error);
+        if (!shown)
+            AppendLog(m_s, "Radar zoom failed: " + (error.empty() ? std::string("no reason given") : error));
+        return shown;
     });
     TLoopPlayer& loop = *p.Loop;
     m_s.LoopRadar1.OnClick = [&loop] { loop.LoopRadar1Click(); };

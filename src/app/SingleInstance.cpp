@@ -1,4 +1,5 @@
 #include "app/SingleInstance.h"
+#include "core/Files.h"
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <cerrno>
@@ -88,6 +89,29 @@ bool TSingleInstance::Acquire(std::string* error)
         (void)w;
     }
     return true;
+}
+
+void TSingleInstance::RecordFolder(const std::string& folder)
+{
+    if (m_fd < 0)
+        return;
+    const std::string text = std::to_string(getpid()) + "\n" + folder + "\n";
+    if (ftruncate(m_fd, 0) == 0) {
+        ssize_t w = pwrite(m_fd, text.data(), text.size(), 0);
+        (void)w;
+    }
+}
+
+std::string TSingleInstance::HolderFolder() const
+{
+    std::string text;
+    if (!ReadFileBytes(m_lockPath, text))
+        return {};
+    const size_t first = text.find('\n');
+    if (first == std::string::npos)
+        return {};
+    const size_t second = text.find('\n', first + 1);
+    return second == std::string::npos ? std::string() : text.substr(first + 1, second - first - 1);
 }
 
 bool TSingleInstance::Listen()

@@ -33,6 +33,10 @@ public:
     QLocalServer* Server() const { return m_server.get(); }
     /// A second copy: sends the "Skyvane" notice to the first; false when nobody answered.
     bool SendNotice() const;
+    /// The holder: writes its program folder into the lock file, after its process id.
+    void RecordFolder(const std::string& folder);
+    /// A second copy: the program folder the holder recorded (empty when none yet).
+    std::string HolderFolder() const;
 
     const std::string& LockPath() const { return m_lockPath; }
     const std::string& SocketPath() const { return m_socketPath; }

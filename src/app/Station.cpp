@@ -1,10 +1,14 @@
 #include "app/Station.h"
 #include "app/Commands.h"
 #include "app/Main.h"
+#include "app/StationReasons.h"
+#include "imaging/LoopPlayer.h"
 #include "core/DateTime.h"
 #include "core/Files.h"
 #include "core/Text.h"
+#include <algorithm>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 
 namespace sf {
@@ -13,7 +17,7 @@ namespace {
 
 bool IsListVerb(const std::string& verb)
 {
-    for (const char* v : {"list", "sources", "add", "remove", "enable", "disable", "accumulate"})
+    for (const char* v : {"list", "sources", "add", "remove", "enable", "disable", "accumulate", "layout"})
         if (verb == v)
             return true;
     return false;
@@ -25,6 +29,25 @@ bool RunsAnyTime(const TChannelRequest& r)
     if (r.Verb == "list" || r.Verb == "sources")
         return true;
     return r.Verb == "send" && !r.Args.empty() && (r.Args[0] == "status" || r.Args[0] == "close");
+}
+
+// How many quarter-second checks a loop asked for may wait for the tray's one-second tick to
+// start it (a running download holds the tick back): two minutes.
+constexpr int kLoopStartTicks = 120 * 4;
+
+std::string Joined(const std::vector<std::string>& words)
+{
+    std::string text;
+    for (const std::string& w : words)
+        text += (text.empty() ? "" : " ") + w;
+    return text;
+}
+
+std::string Degrees(double v)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%.4f", v);
+    return text;
 }
 
 } // namespace
@@ -42,6 +65,114 @@ TStation::TStation(TMain& main, TCommandDialogs& dialogs, const std::string& pro
 {
     m_retry.setInterval(200);
     QObject::connect(&m_retry, &QTimer::timeout, [this] { RunPending(); });
+    // The main object outlives this station; its views' hub does not know when we go.
+    std::shared_ptr<bool> alive = m_alive;
+    m_main.Shared().Hub.Listeners.push_back([this, alive](const std::string& control, const std::string& text) {
+        if (*alive)
+            Heard(control, text);
+    });
+    m_loopWait.setInterval(250);
+    QObject::connect(&m_loopWait, &QTimer::timeout, [this] {
+        if (!m_loopReply)
+            return m_loopWait.stop();
+        if (m_loopStarted)
+            return;
+        if (m_main.CloseRequested())
+            FinishLoop(1, "the loop did not play: the running copy is closing");
+        else if (++m_loopWaitTicks > kLoopStartTicks)
+            FinishLoop(1, "the loop did not start within " + std::to_string(kLoopStartTicks / 4) +
+                              " s: " + LoopUnavailable(m_main.Shared()));
+    });
+}
+
+TStation::~TStation()
+{
+    *m_alive = false;
+}
+
+void TStation::Heard(const std::string& control, const std::string& text)
+{
+    if (control == "Log")
+        m_logs.push_back(text);
+    if (!m_loopReply)
+        return;
+    if (control == "LoopLbl" && StartsWith(text, "Loop Start ")) {
+        m_loopStarted = true;
+    } else if (control == "Log" && StartsWith(text, "Loop ")) {
+        if (text.find(" not started: ") != std::string::npos)
+            FinishLoop(1, text);
+        else if (text.find(" stopped") != std::string::npos)
+            m_loopTrouble = text;
+    } else if (control == "LoopLbl" && StartsWith(text, "Looped ")) {
+        if (!m_loopTrouble.empty())
+            FinishLoop(1, m_loopTrouble + "; " + text);
+        else if (m_main.Shared().Cancel)
+            FinishLoop(1, "the loop was cut short: the running copy is closing; " + text);
+        else
+            FinishLoop(0, text);
+    }
+}
+
+void TStation::FinishLoop(int status, const std::string& text)
+{
+    const std::shared_ptr<TChannelReply> reply = std::move(m_loopReply);
+    m_loopReply.reset();
+    m_loopWait.stop();
+    if (reply)
+        reply->Finish(status, text);
+}
+
+void TStation::Loop(const std::shared_ptr<TChannelReply>& reply)
+{
+    TShared& s = m_main.Shared();
+    if (m_loopReply) {
+        reply->Finish(1, "a loop asked for by another command has not played yet");
+        return;
+    }
+    if (!s.LoopRadar1.Enabled) {
+        reply->Finish(1, LoopUnavailable(s));
+        return;
+    }
+    m_loopReply = reply;
+    m_loopStarted = false;
+    m_loopTrouble.clear();
+    m_loopWaitTicks = 0;
+    m_running = true;
+    bool wired = false;
+    const std::vector<std::string> errors = ClickAsCommand(m_dialogs, s.LoopRadar1, wired);
+    m_running = false;
+    if (!wired)
+        FinishLoop(1, "not available");
+    else if (!errors.empty())
+        FinishLoop(1, errors.front());
+    else if (m_loopReply)
+        m_loopWait.start();
+}
+
+void TStation::Zoom(TChannelReply& reply)
+{
+    TShared& s = m_main.Shared();
+    const int index = ZoomRecordIndex(s.List, s.UnderlayName, s.SaveGifChk.Checked);
+    if (!s.RadarZoom1.Enabled || index < 0) {
+        reply.Finish(1, ZoomUnavailable(s));
+        return;
+    }
+    const TRadarObj& r = s.List[index];
+    const std::string key = RecordKey(r);
+    const std::string area = "left " + Degrees(double(r.Left)) + ", top " + Degrees(double(r.Top)) + ", right " +
+                             Degrees(double(r.Right)) + ", bottom " + Degrees(double(r.Bottom));
+    m_logs.clear();
+    m_running = true;
+    const bool clicked = ClickForReply(s.RadarZoom1, reply);
+    m_running = false;
+    if (!clicked)
+        return;
+    for (const std::string& line : m_logs)
+        if (StartsWith(line, "Radar zoom failed")) {
+            reply.Finish(1, line);
+            return;
+        }
+    reply.Finish(0, "Zoomed to " + key + ": " + area);
 }
 
 void TStation::SetReady()
@@ -68,7 +199,7 @@ void TStation::Handle(const TChannelRequest& request, const std::shared_ptr<TCha
         m_retry.start();
         return;
     }
-    Run(request, *reply);
+    Run(request, reply);
 }
 
 void TStation::RunPending()
@@ -84,12 +215,12 @@ void TStation::RunPending()
             return;
         TPending next = std::move(m_pending.front());
         m_pending.pop_front();
-        Run(next.Request, *next.Reply);
+        Run(next.Request, next.Reply);
     }
     m_retry.stop();
 }
 
-void TStation::Run(const TChannelRequest& request, TChannelReply& reply)
+void TStation::Run(const TChannelRequest& request, const std::shared_ptr<TChannelReply>& reply)
 {
     m_running = true;
     TCommandResult result;
@@ -104,13 +235,15 @@ void TStation::Run(const TChannelRequest& request, TChannelReply& reply)
     }
     m_running = false;
     for (const std::string& line : result.Out)
-        reply.Out(line);
-    reply.Finish(result.Status, result.Message);
+        reply->Out(line);
+    reply->Finish(result.Status, result.Message);
 }
 
-void TStation::Send(const std::string& verb, const std::vector<std::string>& args, TChannelReply& reply)
+void TStation::Send(const std::string& verb, const std::vector<std::string>& args,
+                    const std::shared_ptr<TChannelReply>& replyPtr)
 {
     TShared& s = m_main.Shared();
+    TChannelReply& reply = *replyPtr;
     if (verb == "status") {
         Status(reply);
         return;
@@ -131,13 +264,13 @@ void TStation::Send(const std::string& verb, const std::vector<std::string>& arg
         reply.Finish(2, "--send " + verb + " takes no argument");
         return;
     }
+    if (verb == "loop")
+        return Loop(replyPtr);
+    if (verb == "zoom")
+        return Zoom(reply);
     TTextControl* control = nullptr;
     if (verb == "redraw")
         control = &s.RedrawBtn;
-    else if (verb == "loop")
-        control = &s.LoopRadar1;
-    else if (verb == "zoom")
-        control = &s.RadarZoom1;
     else if (verb == "delete-stale")
         control = &s.Deletestaleimages1;
     else if (verb == "shapefiles")
@@ -148,9 +281,15 @@ void TStation::Send(const std::string& verb, const std::vector<std::string>& arg
         return;
     }
     if (!control->Enabled) {
-        reply.Finish(1, "not available now (" + control->Name() + " is disabled)");
+        std::string caption = control->Caption();
+        caption.erase(std::remove(caption.begin(), caption.end(), '&'), caption.end());
+        reply.Finish(1, verb == "redraw" ? RedrawUnavailable(s)
+                                         : "not available now: \"" + caption + "\" waits for the work that runs");
         return;
     }
+    // An error text left by an earlier attempt must not be taken for this one's outcome.
+    if (verb == "redraw" && StartsWith(s.FileLbl.Caption(), "Error"))
+        s.FileLbl.SetCaption("");
     const std::string fileBefore = s.FileLbl.Caption();
     m_running = true;
     const bool clicked = ClickForReply(*control, reply);
@@ -168,7 +307,7 @@ void TStation::Send(const std::string& verb, const std::vector<std::string>& arg
         reply.Finish(0, s.ShpLbl.Caption());
         return;
     }
-    reply.Finish(0, verb + " done" + (s.LoopLbl.Caption().empty() ? "" : ": " + s.LoopLbl.Caption()));
+    reply.Finish(0, verb + " done");
 }
 
 bool TStation::ClickForReply(const TControl& control, TChannelReply& reply)
@@ -187,8 +326,9 @@ void TStation::Download(const std::vector<std::string>& args, TChannelReply& rep
     TShared& s = m_main.Shared();
     int index = -1;
     if (!args.empty()) {
+        // The key's words may come as separate arguments: download LOT N0R.
         std::string error;
-        index = FindRecord(s.List, args[0], error);
+        index = FindRecord(s.List, Joined(args), error);
         if (index < 0) {
             reply.Finish(2, error);
             return;
@@ -203,7 +343,8 @@ void TStation::Download(const std::vector<std::string>& args, TChannelReply& rep
                     index = i;
             }
         if (index < 0) {
-            reply.Finish(1, s.List.Empty() ? EmptyListHint() : "no enabled record to download");
+            reply.Finish(1, s.List.Empty() ? EmptyListHint()
+                                           : "no record is enabled, so nothing was downloaded (stormfetch --enable KEY)");
             return;
         }
     }

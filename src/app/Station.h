@@ -9,6 +9,7 @@
 #include <deque>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace sf {
 
@@ -18,6 +19,7 @@ class TStation {
 public:
     /// programDir: the running copy's folder; requests from another folder are refused.
     TStation(TMain& main, TCommandDialogs& dialogs, const std::string& programDir);
+    ~TStation();
     TStation(const TStation&) = delete;
     TStation& operator=(const TStation&) = delete;
     /// From now on requests run (until then they wait: the program is still starting).
@@ -30,11 +32,17 @@ private:
         TChannelRequest Request;
         std::shared_ptr<TChannelReply> Reply;
     };
-    void Run(const TChannelRequest& request, TChannelReply& reply);
+    void Run(const TChannelRequest& request, const std::shared_ptr<TChannelReply>& reply);
     void RunPending();
-    void Send(const std::string& verb, const std::vector<std::string>& args, TChannelReply& reply);
+    void Send(const std::string& verb, const std::vector<std::string>& args, const std::shared_ptr<TChannelReply>& reply);
     void Status(TChannelReply& reply);
     void Download(const std::vector<std::string>& args, TChannelReply& reply);
+    /// Asks the tray's loop; the answer is the loop's own closing text, once it has played.
+    void Loop(const std::shared_ptr<TChannelReply>& reply);
+    void Zoom(TChannelReply& reply);
+    /// Every change the views see: the loop's progress and the error log's messages.
+    void Heard(const std::string& control, const std::string& text);
+    void FinishLoop(int status, const std::string& text);
     /// Clicks as the command's user; false (the reply finished with the reason) when the
     /// click is not wired or showed an error.
     bool ClickForReply(const TControl& control, TChannelReply& reply);
@@ -46,6 +54,13 @@ private:
     QTimer m_retry;
     bool m_running = false;
     bool m_ready = false;
+    std::vector<std::string> m_logs;            ///< error-log messages of the running click
+    std::shared_ptr<TChannelReply> m_loopReply; ///< a loop asked for and not yet ended
+    bool m_loopStarted = false;
+    std::string m_loopTrouble;
+    QTimer m_loopWait;
+    int m_loopWaitTicks = 0;
+    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
 };
 
 /// The folder as the file system names it (links resolved), ending in "/"; as given when it does not exist.

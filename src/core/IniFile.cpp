@@ -39,7 +39,9 @@ TIniText::TIniText(const std::string& text)
     m_sections.push_back({});
     // The line splitter drops the CR of each CR LF; further CRs belong to the line and
     // are written back with it.
+    int number = 0;
     for (const std::string& line : SplitLines(body)) {
+        ++number;
         const std::string trimmed = Trim(line);
         if (StartsWith(trimmed, "[")) {
             m_sections.push_back({SectionName(trimmed), {}});
@@ -52,6 +54,9 @@ TIniText::TIniText(const std::string& text)
             entry.Key = Trim(line.substr(0, eq));
             entry.Value = Trim(line.substr(eq + 1));
         }
+        const bool comment = StartsWith(trimmed, ";") || StartsWith(trimmed, "#");
+        if (!trimmed.empty() && !comment && (entry.Key.empty() || m_sections.size() == 1))
+            m_oddLines.push_back(number);
         m_sections.back().Lines.push_back(entry);
     }
 }

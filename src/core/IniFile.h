@@ -24,6 +24,9 @@ public:
     bool ReadBool(const std::string& section, const std::string& key, bool def) const;
     bool HasKey(const std::string& section, const std::string& key) const;
     std::vector<std::string> Sections() const;
+    /// Numbers (from 1) of the lines that are none of blank, comment (";" or "#"),
+    /// [section] or key=value under a section: kept as they are, never read.
+    const std::vector<int>& OddLines() const { return m_oddLines; }
     std::vector<std::string> Keys(const std::string& section) const;
 
     void WriteString(const std::string& section, const std::string& key, const std::string& value);
@@ -44,6 +47,7 @@ private:
     const TSection* Find(const std::string& section) const;
     std::vector<TSection> m_sections;
     std::string m_bom; ///< byte-order marks the text began with
+    std::vector<int> m_oddLines;
 };
 
 class TIniFile {

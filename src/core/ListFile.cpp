@@ -3,6 +3,7 @@
 #include "core/Log.h"
 #include "core/StoredFiles.h"
 #include "core/Text.h"
+#include <algorithm>
 #include <sys/stat.h>
 
 namespace sf {
@@ -45,13 +46,15 @@ void Say(TShared& s, const std::string& text)
 }
 
 // The file as it was, beside it under the backup name, before a save drops its bad lines.
-bool KeepListBackup(TShared& s, const std::string& path, const std::string& bytes, int dropped)
+bool KeepListBackup(TShared& s, const std::string& path, const std::string& bytes, int dropped,
+                    const std::string& first)
 {
     const std::string backup = s.ProgramDir + kListBackupName;
     if (!SaveFileAtomic(backup, bytes))
         return false;
     Say(s, ExtractFileName(path) + " held " + std::to_string(dropped) + (dropped == 1 ? " line" : " lines") +
-               " that could not be loaded as written; the file as it was is kept as " + backup);
+               " that could not be loaded as written (" + (dropped == 1 ? "" : "first at ") + first +
+               "); the file as it was is kept as " + backup);
     return true;
 }
 
@@ -121,26 +124,38 @@ std::string ListText(const DownloadList& list)
 }
 
 int LoadListText(const std::string& text, DownloadList& list, const TNaming& naming, const IClock& clock,
-                 const std::function<void(const std::string&)>& report)
+                 const std::function<void(const std::string&)>& report, std::string* firstDropped)
 {
     int dropped = 0;
+    int number = 0;
+    auto drop = [&](const std::string& why) {
+        if (dropped++ == 0 && firstDropped)
+            *firstDropped = "line " + std::to_string(number) + ": " + why;
+    };
     for (const std::string& line : SplitLines(text)) {
+        ++number;
+        // FieldCount gives 0 for a text without a TAB, which is still one field.
+        const int fields = line.empty() ? 0 : std::max(1, FieldCount(line, '\t'));
         if (line.size() < 20) {
             if (report)
                 report("Error loading Radar object");
             // A blank line loses nothing when it is not written back.
             if (!Trim(line).empty())
-                ++dropped;
+                drop(std::to_string(fields) + " of 10 fields");
             continue;
         }
         const std::string radar = GetField(line, 1, '\t');
         const std::string product = GetField(line, 2, '\t');
         // A line without a source is loaded but not saved; one with fields shifted loses
         // what they held; a repeated key is skipped. None comes back as it was.
-        const bool whole = !radar.empty() && FieldCount(line, '\t') == 10;
+        const bool whole = !radar.empty() && fields == 10;
         TRadarObj* r = list.Add(radar + "\t" + product, TRadarObj::Create(clock));
-        if (!whole || !r)
-            ++dropped;
+        if (radar.empty())
+            drop("no radar source in the first field");
+        else if (!whole)
+            drop(std::to_string(fields) + " of 10 fields");
+        else if (!r)
+            drop("the same source and product as an earlier line");
         if (!r)
             continue;
         r->SetNames(radar, product, naming);
@@ -186,9 +201,10 @@ bool LoadList(TShared& s, std::string* error)
         return false;
     if (!found)
         return true;
+    std::string first;
     const int dropped =
-        LoadListText(bytes, s.List, s.Naming(), s.Clock, [&](const std::string& msg) { AppendLog(s, msg); });
-    if (dropped > 0 && !KeepListBackup(s, path, bytes, dropped)) {
+        LoadListText(bytes, s.List, s.Naming(), s.Clock, [&](const std::string& msg) { AppendLog(s, msg); }, &first);
+    if (dropped > 0 && !KeepListBackup(s, path, bytes, dropped, first)) {
         // Without a copy, the next save would lose the lines for good.
         s.Stored.ListHeld = true;
         if (error)

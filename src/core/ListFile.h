@@ -18,8 +18,9 @@ std::string ListText(const DownloadList& list);
 /// receives "Error loading Radar object" for every line shorter than 20 characters.
 /// Returns how many lines holding something the next save cannot write back as they were
 /// (too short, without a source, not ten fields, or a repeated key).
+/// firstDropped, when given, receives where the first such line is ("line 3: 2 of 10 fields").
 int LoadListText(const std::string& text, DownloadList& list, const TNaming& naming, const IClock& clock,
-                 const std::function<void(const std::string&)>& report);
+                 const std::function<void(const std::string&)>& report, std::string* firstDropped = nullptr);
 
 /// The backup kept beside the list when lines could not be loaded.
 inline constexpr const char* kListBackupName = "DownLoadList.txt.bak";

@@ -1,6 +1,9 @@
 #include "core/ProgramDir.h"
 #include "core/Files.h"
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
+#include <sys/stat.h>
 #include <pwd.h>
 #include <unistd.h>
 
@@ -49,6 +52,13 @@ std::string ResolveProgramDir(const std::string& homeArg, const std::string& exe
         ForceDirectories(dir);
         return dir;
     }
+    const std::string dir = DefaultProgramDir(exePath);
+    ForceDirectories(dir);
+    return dir;
+}
+
+std::string DefaultProgramDir(const std::string& exePath)
+{
     const std::string exeDir = ExtractFilePath(Absolute(exePath));
     // An installed program never writes beside itself, even where it could (root
     // running /usr/bin/stormfetch would otherwise keep its settings in /usr/bin).
@@ -58,9 +68,26 @@ std::string ResolveProgramDir(const std::string& homeArg, const std::string& exe
     // The XDG rule: a relative $XDG_DATA_HOME is ignored.
     const char* xdg = std::getenv("XDG_DATA_HOME");
     const std::string data = (xdg && xdg[0] == '/') ? std::string(xdg) : HomeFolder() + "/.local/share";
-    const std::string dir = IncludeTrailingSlash(data) + "stormfetch/";
-    ForceDirectories(dir);
-    return dir;
+    return IncludeTrailingSlash(data) + "stormfetch/";
+}
+
+std::string FolderProblem(const std::string& folder)
+{
+    // Each part from the root down: the first one that is a file, or that cannot be made, is the reason.
+    for (size_t i = 1; i <= folder.size(); ++i) {
+        if (i < folder.size() && folder[i] != '/')
+            continue;
+        const std::string part = folder.substr(0, i);
+        struct stat st;
+        if (::stat(part.c_str(), &st) == 0) {
+            if (!S_ISDIR(st.st_mode))
+                return part + " is a file, not a folder";
+            continue;
+        }
+        if (::mkdir(part.c_str(), 0777) != 0 && errno != EEXIST)
+            return part + ": " + std::strerror(errno);
+    }
+    return {};
 }
 
 std::string SettingsFileName(const std::string& exePath)

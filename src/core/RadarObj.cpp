@@ -112,7 +112,7 @@ void TRadarObj::SetNames(const std::string& radarLine, const std::string& produc
         Status = kInvalidNameStatus;
 }
 
-void TRadarObj::ReadWorldFile(const std::string& path)
+void TRadarObj::ReadWorldFile(const std::string& path, TWorldOrigin origin)
 {
     if (!FileExists(path))
         return;
@@ -147,6 +147,10 @@ void TRadarObj::ReadWorldFile(const std::string& path)
             return;
         if (v != 0)
             *targets[k] = v;
+    }
+    if (origin == TWorldOrigin::PixelCorner) {
+        Bounds = BoundsText();
+        return;
     }
     // The file gives pixel centres; the bounds are pixel edges.
     const float halfX = PixelSizeX / 2.0f;

@@ -33,7 +33,9 @@ public:
     void SetNames(const std::string& radarLine, const std::string& productLine, const TNaming& naming);
     /// Reads a six-line world file into the geo values and Bounds; a file of fewer lines changes
     /// nothing, and a value that is not a number stops the reading (the values before it stay).
-    void ReadWorldFile(const std::string& path);
+    /// origin: whether lines 5 and 6 name the top-left pixel's centre (shifted half a pixel
+    /// to its edge) or already its outer corner.
+    void ReadWorldFile(const std::string& path, TWorldOrigin origin = TWorldOrigin::PixelCentre);
     /// Right/Bottom from the decoded image size, then Bounds; empties Bounds without a geo-reference.
     void SetBounds(int width, int height);
     /// Copies every field but SourceIndex.

@@ -165,6 +165,12 @@ bool LoadSettings(TShared& s, std::string* error)
     if (!folder.empty() && !IsWindowsPath(folder) && !DirectoryExists(folder))
         ForceDirectories(folder);
 
+    // Lines the file keeps but nothing reads: said once, so a damaged file is not taken in silence.
+    if (const std::vector<int>& odd = ini.OddLines(); !odd.empty())
+        AppendLog(s, file.Path() + " line " + std::to_string(odd.front()) +
+                         " is not a setting ([section], key=value or ; comment) and is not read" +
+                         (odd.size() > 1 ? " (" + std::to_string(odd.size() - 1) + " more such lines)" : ""));
+
     s.LoadingSettings = false;
     if (s.Stored.SettingsHeld && error)
         *error = CannotReadText(file.Path(), file.ReadError());

@@ -4,6 +4,7 @@
 // (per-site PNG, ".wld" and a small JSON file with the scan time, and a national
 // composite of the same form). All the iem addresses are built here and nowhere else.
 #pragma once
+#include "core/DateTime.h"
 #include <string>
 #include <vector>
 
@@ -24,12 +25,47 @@ const char* LayoutName(TLayout layout);
 /// The layout a settings or command-line value names (case and blanks ignored); false
 /// for any other text, which leaves out untouched.
 bool ParseLayout(const std::string& text, TLayout& out);
+/// Every layout the program knows, the default first.
+const std::vector<TLayout>& KnownLayouts();
+/// Their names joined by sep ("ridge|iem").
+std::string LayoutNames(const char* sep);
 
-/// The iem site product for a product code: the code itself when the service has it,
-/// the closest equivalent for an older code it lacks (N0R -> N0B, N0V -> N0U, N0Z -> N0Q),
-/// empty for an older code without an equivalent (N1P, NTP, NCR). Codes unknown to both
-/// layouts pass unchanged, so a Products.txt can name what the service adds later.
-std::string IemSiteProduct(const std::string& code);
+/// Where a world file puts lines 5 and 6: the centre of the top-left pixel (an ordinary
+/// world file, the RIDGE layout) or its outer corner (the iem producer's files).
+enum class TWorldOrigin { PixelCentre, PixelCorner };
+TWorldOrigin LayoutWorldOrigin(TLayout layout);
+
+/// How far ahead of the clock a layout may date its newest image: the iem composite's
+/// time is the nominal frame time, written up to about 3 minutes before it arrives. A
+/// record's last image time further ahead than this is taken for a clock set back.
+TDateTime LayoutSourceLead(TLayout layout);
+/// The age from which a source counts as stopped (the service has stopped publishing it).
+inline constexpr TDateTime kStoppedSourceDays = 100;
+/// Status of a record whose newest image is at least kStoppedSourceDays old:
+/// "Error source stopped: newest <RemoteName> image of <yyyy-mm-dd hh:nn> UTC".
+std::string StoppedSourceStatus(const std::string& remoteName, TDateTime imageTimeUtc);
+
+/// The three-letter id the service files a site under: "TDFW" (a TDWR's ICAO name) -> "DFW"
+/// for the TDWR sites listed below; any other id upper-cased.
+std::string IemSiteId(const std::string& siteId);
+/// True for a site id of the built-in TDWR list (three or four letters, case ignored).
+bool IsTdwrSite(const std::string& siteId);
+/// The TDWR sites (Terminal Doppler Weather Radar, near large airports) as source lines
+/// "state,place,id"; offered with the layouts that publish them.
+const std::vector<std::string>& IemTdwrRadars();
+
+/// The iem site product for a record's product code and site: Code is what is fetched,
+/// or empty with Refusal, the record's status, when the service has nothing for it.
+///  NEXRAD: N0B, N0S; N0R and N0Z -> N0B (same range); N0V refused (N0S is storm-relative);
+///  N0Q, N0U, NET refused as no longer published; N1P, NTP, NCR refused.
+///  TDWR: TZL, TV0; N0R, N0Z, N0B -> TZL; everything else refused naming TZL and TV0.
+/// Codes unknown to both layouts pass unchanged, so a Products.txt can name what the
+/// service adds later (and a TDWR site added through Radars.txt can use TZL and TV0).
+struct TIemProduct {
+    std::string Code;
+    std::string Refusal;
+};
+TIemProduct IemSiteProduct(const std::string& code, const std::string& siteId = {});
 /// The national composite's file stem for a mosaic record's product code: "n0r" for N0R,
 /// "n0q" for anything else.
 std::string IemCompositeProduct(const std::string& code);
@@ -48,11 +84,22 @@ std::string IemMetaURL(const std::string& imageURL);
 std::string IemImageFileName(const std::string& remoteName);
 std::string IemWorldFileName(const std::string& remoteName);
 std::string IemMetaFileName(const std::string& remoteName);
-/// Status of a record whose product the iem layout does not offer.
-std::string IemNoProductStatus(const std::string& code);
+/// Status of a record whose product the iem layout does not offer (IemSiteProduct's Refusal).
+std::string IemNoProductStatus(const std::string& code, const std::string& siteId = {});
 
-/// What the start adds to the log for a layout: nothing for the default one, otherwise
-/// " Source layout <name> at <base>." so the log shows where the radar comes from.
+/// The base URL of the layout's site images: ridgeBase, iemBase or wmsBase.
+std::string LayoutBase(TLayout layout, const std::string& ridgeBase, const std::string& iemBase,
+                       const std::string& wmsBase = {});
+
+/// The host of the NWS RIDGE service, retired in December 2020.
+inline constexpr const char* kOfficialRidgeHost = "radar.weather.gov";
+/// True when url is on the official RIDGE host and status is its "Error 404" answer.
+bool RetiredRidgeAnswer(const std::string& url, const std::string& status);
+/// What a station on the retired host is told: the retirement and the command that switches.
+std::string RetiredRidgeHint();
+
+/// What the start adds to the log: " Source layout <name> at <base>.", and for the default
+/// layout on the official RIDGE host the retirement hint as well.
 std::string LayoutStartNote(TLayout layout, const std::string& base);
 
 /// The built-in product lines offered with the iem layout ("code, description").

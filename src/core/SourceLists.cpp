@@ -114,7 +114,12 @@ bool LoadSourceLists(TShared& s, std::string* error)
     if (!FillItems(s.ProgramDir + "Products.txt", products, items, error))
         return false;
     s.ProductCmb.Items = items;
-    if (!FillItems(s.ProgramDir + "Radars.txt", BuiltInRadars(), items, error))
+    // The TDWR sites are offered only by the layout that publishes them; the default
+    // layout's list stays as it is.
+    std::vector<std::string> radars = BuiltInRadars();
+    if (LayoutOf(s.Layout).OffersTdwr())
+        radars.insert(radars.end(), IemTdwrRadars().begin(), IemTdwrRadars().end());
+    if (!FillItems(s.ProgramDir + "Radars.txt", radars, items, error))
         return false;
     s.RadarCmb.Items = items;
     return true;

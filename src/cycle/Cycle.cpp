@@ -161,6 +161,7 @@ TCycle::TNext TCycle::SiteNewness()
     if (Cancelled())
         return TNext::Stop;
     if (!m_s.FetchResult) {
+        HintRetiredHost(url);
         ListingUnavailable(false);
         return TNext::Record;
     }
@@ -189,6 +190,7 @@ TCycle::TNext TCycle::MosaicNewness()
     if (Cancelled())
         return TNext::Stop;
     if (!m_s.FetchResult) {
+        HintRetiredHost(url);
         ListingUnavailable(true);
         return TNext::Record;
     }
@@ -261,12 +263,13 @@ TCycle::TNext TCycle::FetchImages()
     if (Cancelled())
         return TNext::Stop;
     if (!m_s.FetchResult) {
+        HintRetiredHost(w.WorldURL);
         WorldNotDownloaded();
         return TNext::Record;
     }
     ++m_downloaded;
     if (FileExists(worldPath))
-        w.ReadWorldFile(worldPath);
+        w.ReadWorldFile(worldPath, m_layout->WorldCorner() ? TWorldOrigin::PixelCorner : TWorldOrigin::PixelCentre);
     if (w.Bounds.empty()) {
         WorldUnusable();
         return TNext::Record;
@@ -276,11 +279,26 @@ TCycle::TNext TCycle::FetchImages()
     if (Cancelled())
         return TNext::Stop;
     if (!m_s.FetchResult) {
+        HintRetiredHost(w.ImageURL);
         ImageNotDownloaded();
         return TNext::Record;
     }
     ++m_downloaded;
     return Processing();
+}
+
+void TCycle::HintRetiredHost(const std::string& url)
+{
+    TRadarObj& w = *m_work;
+    if (m_layout->Id() != TLayout::Ridge || !RetiredRidgeAnswer(url, w.Status))
+        return;
+    const std::string hint = RetiredRidgeHint();
+    if (w.Status.find(hint) == std::string::npos)
+        w.Status += " - " + hint;
+    if (!m_retiredLogged) {
+        m_retiredLogged = true;
+        AppendLog(m_s, url + ": " + hint);
+    }
 }
 
 void TCycle::Finish()

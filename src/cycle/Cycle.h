@@ -56,6 +56,8 @@ private:
     void MosaicConversionRaised(int step, const std::string& message);
 
     bool SetStatusUnlessError(const std::string& text);
+    /// A 404 from the retired official RIDGE host: the status and the error log say so.
+    void HintRetiredHost(const std::string& url);
     void AdvanceSelector();
     void ShowRecordLine();
     void CopyBack();
@@ -72,6 +74,7 @@ private:
     TShared& m_s;
     TCycleServices m_svc;
     bool m_running = false;
+    bool m_retiredLogged = false; ///< the retired-host hint went to the error log (once a program run)
 
     // Values of one run.
     bool m_client = false;

@@ -9,6 +9,12 @@
 
 namespace sf {
 
+namespace {
+// A stopped source is asked again now and then, in case the service takes it up again;
+// under the scheduler's 15-minute ceiling so that the time stands as set.
+constexpr TDateTime kStoppedRetry = 10 * kOneMinute;
+} // namespace
+
 TCycle::TNext TCycle::IemNewness()
 {
     TRadarObj& w = *m_work;
@@ -44,6 +50,18 @@ TCycle::TNext TCycle::IemNewness()
         NoListingDate(false, IemMetaFileName(w.RemoteName) + ": " + reason);
         return TNext::Record;
     }
+    if (imageTime <= Now() - kStoppedSourceDays) {
+        // The service keeps the last files of a product it no longer makes: waiting
+        // for a newer one would wait for ever, so the record says the source stopped.
+        SetStatusUnlessError(StoppedSourceStatus(w.RemoteName, imageTime));
+        ShowRecordLine();
+        w.NextAttempt = Now() + kStoppedRetry + m_jitter;
+        CopyBack();
+        return TNext::Record;
+    }
+    // The image time is the newness key as the service gives it, also when it lies a few
+    // minutes ahead of the clock (the composite is stamped with its nominal frame time):
+    // the scheduler leaves such a time alone (LayoutSourceLead).
     bool isNew = false;
     NewnessVerdict(imageTime, m_layout->NewImageMinutes(mosaic) * kOneMinute, isNew);
     if (!isNew)
@@ -55,7 +73,7 @@ TCycle::TNext TCycle::ProductNotOffered()
 {
     // Naming found no equivalent of the record's product in this layout.
     TRadarObj& w = *m_work;
-    SetStatusUnlessError(m_layout->NoProductStatus(Trim(GetField(w.Product, 2, ','))));
+    SetStatusUnlessError(m_layout->NoProductStatus(Trim(GetField(w.Product, 2, ',')), w.SiteID));
     ++w.AccessErrors;
     ShowRecordLine();
     w.NextAttempt = Now() + kOneMinute + m_jitter;

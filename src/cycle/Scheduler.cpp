@@ -1,6 +1,7 @@
 #include "cycle/Scheduler.h"
 #include "core/Log.h"
 #include "core/Pump.h"
+#include "core/SourceLayout.h"
 #include "core/Text.h"
 #include <exception>
 
@@ -153,7 +154,9 @@ void TScheduler::TickBody()
             continue;
         if (rec.NextAttempt > start + 15 * kOneMinute)
             rec.NextAttempt = start - 36 * kOneSecond;
-        if (rec.LastImage > start)
+        // A last image in the future means a clock set back; the layout may date its
+        // newest image a few minutes ahead, and that time must stay the newness key.
+        if (rec.LastImage > start + LayoutSourceLead(m_s.Layout))
             rec.LastImage = start - 36 * kOneSecond;
         if (rec.NextAttempt <= start)
             due = true;

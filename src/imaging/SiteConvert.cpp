@@ -61,12 +61,14 @@ bool TConverter::ConvertSiteImage(TRadarObj& r, const std::string& p)
     std::string phase = "Error preparing";
     try {
         const std::string caption = CaptionText(n.Stem, r);
+        // The phase texts name the raw image's own format (a PNG site image of the iem layout).
+        const std::string kind = EndsWith(LowerCase(n.Raw), ".png") ? "png" : "gif";
 
-        phase = "Error loading gif";
+        phase = "Error loading " + kind;
         std::string error;
         if (!LoadSiteImage(n.Raw, site, error))
             throw TFailure(error);
-        phase = "Error gif too small";
+        phase = "Error " + kind + " too small";
         const int w = site.ScreenWidth, h = site.ScreenHeight;
         if (w < 100 || h < 100) {
             const std::string text = n.Raw + "," + std::to_string(w) + " w by " + std::to_string(h) + " h.  File not saved";
@@ -76,7 +78,7 @@ bool TConverter::ConvertSiteImage(TRadarObj& r, const std::string& p)
             return false;
         }
 
-        phase = "Error preparing gif";
+        phase = "Error preparing " + kind;
         r.SetBounds(w, h);
         render = RenderFirstFrame(site);
         const uint8_t white = render.Nearest(TRgb{255, 255, 255});

@@ -6,7 +6,10 @@
 #include "core/SourceLayout.h"
 #include "core/SourceLists.h"
 #include "core/Text.h"
+#include <algorithm>
 #include <gtest/gtest.h>
+#include <map>
+#include <set>
 
 using namespace sf;
 using namespace sf::test;
@@ -24,22 +27,118 @@ TRadarObj Named(const IClock& clock, const std::string& radar, const std::string
 
 } // namespace
 
-TEST(IemProductMapping, OlderCodesGetTheirClosestEquivalentOrNone)
+TEST(IemProductMapping, EveryCodeOfTheDefaultLayoutIsFetchedAsALiveProductOrRefusedByName)
 {
-    EXPECT_EQ("N0B", IemSiteProduct("N0R"));
-    EXPECT_EQ("N0U", IemSiteProduct(" n0v "));
-    EXPECT_EQ("N0Q", IemSiteProduct("N0Z"));
-    for (const char* none : {"N1P", "NTP", "NCR"})
-        EXPECT_EQ("", IemSiteProduct(none)) << none;
-    // Codes the service has, and codes neither layout knows, pass unchanged.
-    for (const char* same : {"N0B", "N0Q", "N0S", "N0U", "NET", "DAA"})
-        EXPECT_EQ(same, IemSiteProduct(same)) << same;
-    // Every product the layout offers maps to itself.
-    for (const std::string& line : IemProducts())
-        EXPECT_EQ(GetField(line, 1, ','), IemSiteProduct(GetField(line, 1, ','))) << line;
+    // The default layout's products, and the default selection N0R.
+    std::vector<std::string> codes = {"N0R"};
+    for (const std::string& line : BuiltInProducts())
+        codes.push_back(Trim(GetField(line, 1, ',')));
+    const std::map<std::string, std::string> fetched = {{"N0R", "N0B"}, {"N0Z", "N0B"}, {"N0S", "N0S"}};
+    for (const std::string& code : codes) {
+        const TIemProduct p = IemSiteProduct(code, "LOT");
+        const auto it = fetched.find(code);
+        if (it != fetched.end()) {
+            EXPECT_EQ(it->second, p.Code) << code;
+            EXPECT_EQ("", p.Refusal) << code;
+        } else {
+            EXPECT_EQ("", p.Code) << code;
+            EXPECT_TRUE(StartsWith(p.Refusal, "Error product " + code)) << p.Refusal;
+        }
+    }
+    EXPECT_EQ("Error product N0V has no equivalent in the iem layout: choose N0S (storm-relative velocity)",
+              IemSiteProduct(" n0v ", "LOT").Refusal);
+    for (const char* stopped : {"N0Q", "N0U", "NET"})
+        EXPECT_EQ("Error product " + std::string(stopped) + ": the service stopped publishing it; choose N0B or N0S",
+                  IemSiteProduct(stopped, "DMX").Refusal);
+    EXPECT_EQ("Error product N1P not offered by the iem layout", IemSiteProduct("N1P", "LOT").Refusal);
+    // Codes neither layout knows pass unchanged, so Products.txt can name what the service adds.
+    EXPECT_EQ("DAA", IemSiteProduct("daa", "LOT").Code);
+    // Every product the layout offers is live for the sites it is meant for.
+    for (const std::string& line : IemProducts()) {
+        const std::string code = GetField(line, 1, ',');
+        EXPECT_EQ(code, IemSiteProduct(code, StartsWith(code, "T") ? "DFW" : "LOT").Code) << line;
+    }
     EXPECT_EQ("n0r", IemCompositeProduct("N0R"));
     EXPECT_EQ("n0q", IemCompositeProduct(""));
     EXPECT_EQ("n0q", IemCompositeProduct("N0Q"));
+}
+
+TEST(IemTdwr, SitesAreOfferedOnlyByTheIemLayoutAndTakeTheirOwnProducts)
+{
+    // The ICAO name of a TDWR is filed under its last three letters; other ids stay as typed.
+    EXPECT_EQ("DFW", IemSiteId("tdfw"));
+    EXPECT_EQ("DFW", IemSiteId("DFW"));
+    EXPECT_EQ("TLX", IemSiteId("tlx"));  // a NEXRAD id beginning with T
+    EXPECT_EQ("TXYZ", IemSiteId("TXYZ")); // not a listed TDWR
+    EXPECT_TRUE(IsTdwrSite("TDFW"));
+    EXPECT_FALSE(IsTdwrSite("LOT"));
+
+    EXPECT_EQ("TZL", IemSiteProduct("N0R", "DFW").Code); // the TDWR's reflectivity
+    EXPECT_EQ("TV0", IemSiteProduct("tv0", "TDFW").Code);
+    EXPECT_EQ("Error product N0S not offered for TDWR site DFW: choose TZL or TV0", IemSiteProduct("N0S", "DFW").Refusal);
+    EXPECT_EQ("Error product TZL is published only for TDWR sites: choose N0B or N0S for LOT",
+              IemSiteProduct("TZL", "LOT").Refusal);
+    // A TDWR the list lacks, added through Radars.txt, takes the TDWR products.
+    EXPECT_EQ("TV0", IemSiteProduct("TV0", "XYZ").Code);
+
+    TFakeClock clock;
+    const TRadarObj dfw = Named(clock, "TX,Dallas/Fort Worth (TDWR),TDFW", "TDWR Long Range Reflectivity, TZL");
+    EXPECT_EQ("https://m/data/gis/images/4326/ridge/DFW/TZL_0.png", dfw.ImageURL);
+    EXPECT_EQ("TDFW_TZL_0", dfw.RemoteName);
+
+    // Every listed TDWR: three letters, no clash with a NEXRAD site of the built-in list.
+    std::set<std::string> nexrad;
+    for (const std::string& line : BuiltInRadars())
+        nexrad.insert(GetField(line, 3, ','));
+    for (const std::string& line : IemTdwrRadars()) {
+        ASSERT_EQ(3, FieldCount(line, ',')) << line;
+        EXPECT_EQ(3u, GetField(line, 3, ',').size()) << line;
+        EXPECT_EQ(0u, nexrad.count(GetField(line, 3, ','))) << line;
+    }
+
+    TCoreEnv e;
+    ASSERT_TRUE(LoadSourceLists(e.S));
+    EXPECT_EQ(BuiltInRadars().size(), e.S.RadarCmb.Items.size()); // the default layout's list as it is
+    e.S.Layout = TLayout::Iem;
+    ASSERT_TRUE(LoadSourceLists(e.S));
+    EXPECT_EQ(BuiltInRadars().size() + IemTdwrRadars().size(), e.S.RadarCmb.Items.size());
+    EXPECT_NE(std::find(e.S.RadarCmb.Items.begin(), e.S.RadarCmb.Items.end(), "TX,Dallas/Fort Worth (TDWR),DFW"),
+              e.S.RadarCmb.Items.end());
+    e.Dir.Write("Radars.txt", "TX,Dallas/Fort Worth,DFW\r\n");
+    ASSERT_TRUE(LoadSourceLists(e.S));
+    EXPECT_EQ(std::vector<std::string>{"TX,Dallas/Fort Worth,DFW"}, e.S.RadarCmb.Items);
+}
+
+TEST(IemWorldFile, LinesFiveAndSixAreTheOuterCornerAsTheProducerWritesThem)
+{
+    TTempDir dir;
+    // Written like the producer: six decimals, LF, the corner of the extent (here DMX, N0B).
+    const std::string site = dir.Write("DMX_N0B_0.wld", "0.011148\n0.0\n0.0\n-0.011148\n-99.296583\n47.305000\n");
+    TRadarObj r;
+    r.ReadWorldFile(site, TWorldOrigin::PixelCorner);
+    EXPECT_EQ(-99.296583f, r.Left);
+    EXPECT_EQ(47.305f, r.Top);
+    r.SetBounds(1000, 1000);
+    EXPECT_EQ(1000.0f * 0.011148f + -99.296583f, r.Right);
+    EXPECT_EQ(1000.0f * -0.011148f + 47.305f, r.Bottom);
+    EXPECT_EQ("-99.2965850830078,47.3050003051758,-88.1485824584961,36.1570014953613", r.Bounds);
+
+    // The composite: -126...-65 and 23...50 exactly, to single precision.
+    const std::string comp = dir.Write("n0q_0.wld", "0.005\n0.0\n0.0\n-0.005\n-126.0\n50.0");
+    TRadarObj c;
+    c.ReadWorldFile(comp, LayoutWorldOrigin(TLayout::Iem));
+    c.SetBounds(12200, 5400);
+    EXPECT_EQ(-126.0f, c.Left);
+    EXPECT_EQ(50.0f, c.Top);
+    EXPECT_FLOAT_EQ(-65.0f, c.Right);
+    EXPECT_FLOAT_EQ(23.0f, c.Bottom);
+
+    // The default layout keeps the ordinary rule: half a pixel out from the centre.
+    EXPECT_EQ(TWorldOrigin::PixelCentre, LayoutWorldOrigin(TLayout::Ridge));
+    TRadarObj ridge;
+    ridge.ReadWorldFile(comp, LayoutWorldOrigin(TLayout::Ridge));
+    EXPECT_EQ(-126.0025f, ridge.Left);
+    EXPECT_EQ(50.0025f, ridge.Top);
 }
 
 TEST(IemNaming, SiteAndCompositeAddressesKeepTheRecordNames)
@@ -54,8 +153,10 @@ TEST(IemNaming, SiteAndCompositeAddressesKeepTheRecordNames)
     EXPECT_EQ("https://m/data/gis/images/4326/ridge/LOT/N0B_0.json", IemMetaURL(lot.ImageURL));
     EXPECT_EQ("New record", lot.Status);
 
+    const TRadarObj srm = Named(clock, "IA,Des Moines,dmx", "Storm Relative Motion, N0S");
+    EXPECT_EQ("https://m/data/gis/images/4326/ridge/DMX/N0S_0.png", srm.ImageURL);
     const TRadarObj vel = Named(clock, "IA,Des Moines,dmx", "Velocity, N0V");
-    EXPECT_EQ("https://m/data/gis/images/4326/ridge/DMX/N0U_0.png", vel.ImageURL);
+    EXPECT_EQ("", vel.ImageURL);
 
     const TRadarObj conus = Named(clock, "!!ConUS,Iowa State University", ", ");
     EXPECT_EQ("ConUS", conus.RemoteName);
@@ -70,6 +171,7 @@ TEST(IemNaming, SiteAndCompositeAddressesKeepTheRecordNames)
     EXPECT_EQ("", precip.ImageURL);
     EXPECT_EQ("", precip.WorldURL);
     EXPECT_EQ("Error product N1P not offered by the iem layout", IemNoProductStatus("N1P"));
+    EXPECT_EQ(IemSiteProduct("N0V", "DMX").Refusal, IemNoProductStatus("N0V", "dmx"));
     EXPECT_EQ("", IemMetaURL("https://m/data/x.gif"));
 }
 
@@ -135,10 +237,18 @@ TEST(LayoutProducts, EachLayoutOffersItsOwnListUnlessProductsTxtExists)
     EXPECT_EQ(std::vector<std::string>{"N0R, Short Range Reflectivity"}, e.S.ProductCmb.Items);
 }
 
-TEST(LayoutStart, OnlyTheIemLayoutAddsToTheStartLine)
+TEST(LayoutStart, TheStartLineNamesTheLayoutAndTheRetiredHost)
 {
-    EXPECT_EQ("", LayoutStartNote(TLayout::Ridge, kDefaultIemBase));
+    EXPECT_EQ(" Source layout ridge at http://mirror/ridge/RadarImg/.",
+              LayoutStartNote(TLayout::Ridge, "http://mirror/ridge/RadarImg/"));
+    EXPECT_EQ(" Source layout ridge at " + std::string(kDefaultRidgeBase) + ". " + RetiredRidgeHint() + ".",
+              LayoutStartNote(TLayout::Ridge, kDefaultRidgeBase));
     EXPECT_EQ(" Source layout iem at https://m/.", LayoutStartNote(TLayout::Iem, "https://m/"));
+    EXPECT_TRUE(RetiredRidgeAnswer("https://RADAR.weather.gov/ridge/RadarImg/N0R/LOT/", "Error 404 Not Found"));
+    EXPECT_FALSE(RetiredRidgeAnswer("https://radar.weather.gov.mirror/ridge/", "Error 404 Not Found"));
+    EXPECT_FALSE(RetiredRidgeAnswer("https://radar.weather.gov/ridge/", "Error 503 Service Unavailable"));
+    EXPECT_EQ("ridge|iem|nwswms", LayoutNames("|"));
+    EXPECT_EQ(KnownLayouts().size(), (size_t)FieldCount(LayoutNames("|"), '|'));
     TLayout l = TLayout::Iem;
     EXPECT_TRUE(ParseLayout("Ridge", l));
     EXPECT_EQ(TLayout::Ridge, l);

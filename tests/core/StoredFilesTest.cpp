@@ -167,7 +167,8 @@ TEST_F(StoredFiles, LinesThatFailToLoadAreKeptInABackupBeforeTheNextSave)
     ASSERT_TRUE(LoadList(E.S));
     EXPECT_EQ(E.S.List.Count(), 2);
     EXPECT_EQ(E.Dir.Read(kListBackupName), file);
-    const std::string said = "DownLoadList.txt held 1 line that could not be loaded as written; the file as it was is kept as " +
+    const std::string said = "DownLoadList.txt held 1 line that could not be loaded as written (line 2: 1 of 10 "
+                             "fields); the file as it was is kept as " +
                              E.Dir.Path() + kListBackupName;
     EXPECT_NE(std::find(Panel0.begin(), Panel0.end(), said), Panel0.end());
     EXPECT_NE(Log().find(said), std::string::npos);

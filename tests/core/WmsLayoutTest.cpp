@@ -76,10 +76,10 @@ TEST(WmsNaming, SiteTdwrAndCompositeLayers)
     // NCR at a site has no layer: the record says which composite to add.
     const TRadarObj ncr = Named(clock, "IA,Des Moines,DMX", "Composite, NCR");
     EXPECT_EQ("", ncr.ImageURL);
-    const std::string status = LayoutOf(TLayout::Wms).NoProductStatus("NCR");
+    const std::string status = LayoutOf(TLayout::Wms).NoProductStatus("NCR", "DMX");
     EXPECT_TRUE(StartsWith(status, "Error product NCR not offered by the nwswms layout")) << status;
     EXPECT_NE(std::string::npos, status.find("!!ConUS"));
-    EXPECT_EQ("Error product N0S not offered by the nwswms layout", LayoutOf(TLayout::Wms).NoProductStatus("N0S"));
+    EXPECT_EQ("Error product N0S not offered by the nwswms layout", LayoutOf(TLayout::Wms).NoProductStatus("N0S", "DMX"));
 }
 
 TEST(WmsRequests, CapabilitiesMapAndLegendOfOneLayer)

@@ -2,6 +2,7 @@
 // the PNG and its ".wld" are fetched; the rest of the attempt is the usual one.
 #include "CycleFixture.h"
 #include "core/SourceLayout.h"
+#include "cycle/Scheduler.h"
 #include "support/IemFixtures.h"
 
 namespace sf::test {
@@ -48,7 +49,8 @@ TEST_F(CycleIem, NewerScanTimeFetchesWorldAndImageThenSameTimeWaits)
     ExpectTime(At(2010, 5, 10, 14, 24), r.NextAttempt);
     ASSERT_EQ(1u, Converted.size());
     EXPECT_EQ(S.ProgramDir + "LOT_N0R_0.bmp", Converted[0]);
-    EXPECT_EQ("-91.7525024414062,43.6525001525879,0,0", r.Bounds); // the ".wld" was read (no stand-in SetBounds)
+    // The ".wld" was read with its lines 5 and 6 as the corner (no stand-in SetBounds).
+    EXPECT_EQ("-91.75,43.6500015258789,0,0", r.Bounds);
     for (const char* raw : {"LOT_N0R_0.json", "LOT_N0R_0.png", "LOT_N0R_0.wld"})
         EXPECT_FALSE(InProg(raw)) << raw;
 
@@ -121,6 +123,72 @@ TEST_F(CycleIem, CompositeGoesToTheMosaicConversionWithItsInterval)
     EXPECT_EQ("Processed ConUS", r.Status);
     ExpectTime(At(2010, 5, 10, 14, 25), r.NextAttempt);
     EXPECT_EQ(1, MosaicClears);
+}
+
+TEST_F(CycleIem, ProductsTheServiceLacksAreRefusedByNameAndTdwrSitesUseTheirOwn)
+{
+    TRadarObj& vel = AddRecord("IL,Chicago,LOT", "Velocity, N0V");
+    TRadarObj& tops = AddRecord("IL,Chicago,LOT", "Echo Tops, NET");
+    TRadarObj& dfw = AddRecord("TX,Dallas/Fort Worth (TDWR),DFW", "Short Range Reflectivity, N0R");
+    RunCycle();
+    EXPECT_EQ("Error product N0V has no equivalent in the iem layout: choose N0S (storm-relative velocity)", vel.Status);
+    EXPECT_EQ("Error product NET: the service stopped publishing it; choose N0B or N0S", tops.Status);
+    // The TDWR's reflectivity: only its JSON file is asked for (404 from the stand-in web).
+    EXPECT_EQ(std::vector<std::string>{kIem + "data/gis/images/4326/ridge/DFW/TZL_0.json"}, Requests);
+    EXPECT_EQ("Error 404 Not Found", dfw.Status);
+}
+
+TEST_F(CycleIem, SourceWhoseNewestImageIsOverAHundredDaysOldIsReportedAsStopped)
+{
+    TRadarObj& r = AddRecord("IL,Chicago,LOT", "Long Range Reflectivity, N0Z");
+    const TDateTime before = r.LastImage;
+    // The service leaves the last file of a product it no longer makes on the server.
+    ServeLot("{\"meta\": {\"valid\": \"2010-01-10T14:19:00Z\", \"product\": \"N0Q\", \"site\": \"LOT\"}}");
+    RunCycle();
+    EXPECT_EQ("Error source stopped: newest LOT_N0Z_0 image of 2010-01-10 14:19 UTC", r.Status);
+    EXPECT_EQ(0u, Fetched(kLot + ".png"));
+    EXPECT_EQ(before, r.LastImage);
+    ExpectTime(At(2010, 5, 10, 14, 31), r.NextAttempt);
+    EXPECT_TRUE(WasShown("RidgeLbl", "IL,Chicago,LOT " + r.Status));
+}
+
+TEST_F(CycleIem, CompositeStampedAheadOfTheClockIsFetchedOnceAcrossTicks)
+{
+    S.UiViewMap = "QuorServer";
+    S.MemReportTime = Clock.LocalNow();
+    TCycle cycle(S, Services);
+    TScheduler sched(S, [&cycle] { cycle.Run(); });
+    TRadarObj& r = AddRecord("!!ConUS,Iowa State University", ", ");
+    // The composite carries its nominal frame time, 3 minutes ahead of the clock (14:21).
+    Web[kComposite + ".json"] = {200, "{\"meta\": {\"vcp\": null, \"product\": \"N0Q\", \"site\": \"USCOMP\", "
+                                      "\"valid\": \"2010-05-10T14:24:00Z\", \"processing_time_secs\": 71, "
+                                      "\"radar_quorum\": \"143/159\"}}"};
+    Web[kComposite + ".wld"] = {200, "0.005\n0.0\n0.0\n-0.005\n-126.0\n50.0"};
+    Web[kComposite + ".png"] = {200, "\x89PNG-composite"};
+    sched.ProcessTimer();
+    ASSERT_EQ(1u, Converted.size());
+    EXPECT_EQ("-126,50,0,0", r.Bounds);
+    ExpectTime(At(2010, 5, 10, 14, 24), r.LastImage);
+
+    // Ticks while the frame time is still ahead leave it as the newness key ...
+    Clock.Set(At(2010, 5, 10, 14, 21, 10));
+    sched.ProcessTimer();
+    ExpectTime(At(2010, 5, 10, 14, 24), r.LastImage);
+    // ... so when the record is due again and no later frame has been published (a late
+    // frame gets no JSON), the same composite is not converted a second time.
+    Clock.Set(At(2010, 5, 10, 14, 35, 0));
+    sched.ProcessTimer();
+    EXPECT_EQ(2, Fetched(kComposite + ".json"));
+    EXPECT_EQ(1, Fetched(kComposite + ".png"));
+    EXPECT_EQ(1u, Converted.size());
+    EXPECT_EQ("Waiting for new ConUS file, old file =05/10 14:24", r.Status);
+
+    // A clock set back for real (an hour) still pulls the last image time back, so the
+    // record is not stuck behind a time that lies an hour ahead: it is fetched again.
+    Clock.Set(At(2010, 5, 10, 13, 35, 0));
+    sched.ProcessTimer();
+    EXPECT_EQ(2, Fetched(kComposite + ".png"));
+    EXPECT_EQ(2u, Converted.size());
 }
 
 TEST_F(CycleIem, ClientTakesThePngAndWorldFileAServerLeft)

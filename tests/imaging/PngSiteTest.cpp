@@ -186,6 +186,15 @@ TEST_F(IemSiteConvert, NativeOutputOfAPngIsAGifUnderlay)
     EXPECT_EQ((TRgb{255, 255, 255}), ColourAt(gif, 2, 100));
 }
 
+TEST_F(IemSiteConvert, DamagedPngIsToldAsAPngNotAGif)
+{
+    std::string png = ReadFile(Env.Program + "LOT_N0R_0.png");
+    WriteFile(Env.Program + "LOT_N0R_0.png", png.substr(0, png.size() / 2));
+    EXPECT_FALSE(Convert());
+    EXPECT_TRUE(EndsWith(R.Status, " Error loading png")) << R.Status;
+    EXPECT_EQ(std::string::npos, R.Status.find("gif")) << R.Status;
+}
+
 TEST(PngSiteImage, InterlacedFileGivesThePictureOfAPlainOne)
 {
     // Few colours first (exact palette), then more than 256 (halftone): both paths must

@@ -2,9 +2,12 @@
 // current PNG, its ".wld" and the JSON file with the scan time; the same three
 // for the national composite.
 #include "app/DemoServer.h"
+#include "core/RadarObj.h"
 #include "core/SourceLayout.h"
 #include "core/Text.h"
 #include "imaging/Synthetic.h"
+#include <cstdio>
+#include <cstdlib>
 
 namespace sf {
 
@@ -16,6 +19,28 @@ bool OfferedSiteProduct(const std::string& product)
         if (GetField(line, 1, ',') == product)
             return true;
     return false;
+}
+
+// A world file as the service's producer writes it: six decimals, lines 5 and 6 the outer
+// corner of the top-left pixel (the synthetic world files already give that corner), LF
+// line ends, and for a site a final LF.
+std::string ProducerWorldText(const std::string& synthetic, bool finalNewline)
+{
+    std::string out;
+    for (int i = 1; i <= 6; ++i) {
+        float v = 0;
+        const std::string line = Trim(GetField(synthetic, i, '\n'));
+        if (i == 2 || i == 3)
+            out += "0.0";
+        else {
+            char buf[64];
+            std::snprintf(buf, sizeof buf, "%.6f", ParseFloatText(line, v) ? std::strtod(line.c_str(), nullptr) : 0.0);
+            out += buf;
+        }
+        if (i < 6 || finalNewline)
+            out += "\n";
+    }
+    return out;
 }
 
 } // namespace
@@ -64,7 +89,8 @@ TDemoAnswer DemoIemAnswer(const std::string& path, const std::string&, TDateTime
     if (ext == ".json")
         return DemoFound("application/json", DemoIemMeta(now, UpperCase(product), site));
     if (ext == ".wld")
-        return DemoFound("text/plain", composite ? SyntheticMosaicWorldFile() : SyntheticSiteWorldFile(site));
+        return DemoFound("text/plain", composite ? ProducerWorldText(SyntheticMosaicWorldFile(), false)
+                                                 : ProducerWorldText(SyntheticSiteWorldFile(site), true));
     if (ext == ".png") {
         if (composite)
             return DemoFound("image/png", src.CompositePng ? src.CompositePng(now) : std::string());

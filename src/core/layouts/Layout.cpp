@@ -17,7 +17,7 @@ std::string ISourceLayout::LegendFileName(const std::string& remoteName) const
     return name;
 }
 
-std::string ISourceLayout::NoProductStatus(const std::string& code) const
+std::string ISourceLayout::NoProductStatus(const std::string& code, const std::string&) const
 {
     return "Error product " + Trim(code) + " not offered by the " + Name() + " layout";
 }

@@ -49,6 +49,8 @@ public:
     virtual std::string WorldFileName(const TRadarObj& r) const = 0;
     /// The legend file's local name for a site record's RemoteName.
     virtual std::string LegendFileName(const std::string& remoteName) const;
+    /// True when the layout publishes the TDWR sites (offered in the source list).
+    virtual bool OffersTdwr() const { return false; }
     /// True when a site's raw image is a PNG (GIF otherwise).
     virtual bool PngSite() const = 0;
     /// World-file convention: lines 5 and 6 give the outer corner of the top-left pixel
@@ -62,7 +64,7 @@ public:
     /// Newness interval in minutes after a new image: sites and mosaics.
     virtual double NewImageMinutes(bool mosaic) const { return mosaic ? 10 : 5; }
     /// Status of a record whose product the layout does not offer.
-    virtual std::string NoProductStatus(const std::string& code) const;
+    virtual std::string NoProductStatus(const std::string& code, const std::string& siteId) const;
 };
 
 /// The product code of a stored product line: the text after its comma, trimmed; empty

@@ -23,12 +23,17 @@ public:
     std::string ImageFileName(const TRadarObj& r) const override { return IemImageFileName(r.RemoteName); }
     std::string WorldFileName(const TRadarObj& r) const override { return IemWorldFileName(r.RemoteName); }
     bool PngSite() const override { return true; }
+    bool OffersTdwr() const override { return true; }
     TNewnessKind Newness(const TRadarObj& r, const TNaming&) const override
     {
         // An address outside the layout has no JSON beside it: fetched without a test.
         return IemMetaURL(r.ImageURL).empty() && !r.ImageURL.empty() ? TNewnessKind::None : TNewnessKind::ImageMeta;
     }
-    std::string NoProductStatus(const std::string& code) const override { return IemNoProductStatus(code); }
+    std::string NoProductStatus(const std::string& code, const std::string& siteId) const override
+    {
+        return IemNoProductStatus(code, siteId);
+    }
+    bool WorldCorner() const override { return LayoutWorldOrigin(TLayout::Iem) == TWorldOrigin::PixelCorner; }
 };
 
 } // namespace

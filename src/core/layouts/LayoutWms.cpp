@@ -43,15 +43,16 @@ public:
         return name.substr(0, name.size() - 4) + ".png";
     }
     bool PngSite() const override { return true; }
+    bool OffersTdwr() const override { return true; }
     bool LegendWhole() const override { return true; }
     TNewnessKind Newness(const TRadarObj&, const TNaming&) const override { return TNewnessKind::Capabilities; }
-    std::string NoProductStatus(const std::string& code) const override
+    std::string NoProductStatus(const std::string& code, const std::string& siteId) const override
     {
         const std::string u = UpperCase(Trim(code));
         if (u == "NCR")
             return "Error product NCR not offered by the nwswms layout at a site; add the composite "
                    "\"!!ConUS\" with product NCR for composite reflectivity";
-        return ISourceLayout::NoProductStatus(code);
+        return ISourceLayout::NoProductStatus(code, siteId);
     }
 };
 

@@ -1,0 +1,332 @@
+// The running copy's command handler in-process, on the demonstration feed: each
+// command answers with what happened, and a failure is never answered with status 0.
+#include "app/Channel.h"
+#include "app/CommandDialogs.h"
+#include "app/ConsoleView.h"
+#include "app/Demo.h"
+#include "app/Main.h"
+#include "app/Station.h"
+#include "core/DateTime.h"
+#include "host/UiViewClient.h"
+#include "support/ScriptedDialogs.h"
+#include "support/TempDir.h"
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QThread>
+#include <gtest/gtest.h>
+#include <atomic>
+#include <memory>
+#include <sstream>
+#include <thread>
+
+using namespace sf;
+
+namespace {
+
+// The demo's map program, told to fail its redraw or its zoom.
+class TFlakyLink : public TAcceptLink {
+public:
+    bool FailRedraw = false, FailZoom = false;
+    bool Redraw(std::string* error) override
+    {
+        if (!FailRedraw)
+            return TAcceptLink::Redraw(error);
+        if (error)
+            *error = "the map program is busy";
+        return false;
+    }
+    bool ShowArea(double left, double top, double right, double bottom, std::string* error) override
+    {
+        if (!FailZoom)
+            return TAcceptLink::ShowArea(left, top, right, bottom, error);
+        if (error)
+            *error = "no such view";
+        return false;
+    }
+};
+
+struct TAnswer {
+    bool Done = false;
+    int Status = -1;
+    std::string Text;
+    std::vector<std::string> Out;
+};
+
+class StationHandler : public ::testing::Test {
+protected:
+    StationHandler() : clock(TSystemClock().UTCNow(), TSystemClock().LocalNow() - TSystemClock().UTCNow()) {}
+    void SetUp() override
+    {
+        std::string error;
+        ASSERT_TRUE(demo.Prepare(&error)) << error;
+        main = std::make_unique<TMain>(clock, dialogs, TMainOptions{home.Path(), demo.WinePrefix(), true});
+        main->Shared().ReadMemory = [] { return TMemoryStatus{40, 1ull << 32, 1ull << 31, 0, 0, 0, 0}; };
+        view = std::make_unique<TConsoleView>(main->Shared().Hub, clock, out);
+        demo.Attach(*main);
+        auto flaky = std::make_unique<TFlakyLink>();
+        link = flaky.get();
+        main->UseLink(std::move(flaky));
+        main->Wire();
+        station = std::make_unique<TStation>(*main, dialogs, home.Path());
+        ASSERT_TRUE(main->Create());
+        main->FirstShow();
+        ASSERT_FALSE(main->Shared().QuorUnderlayPath.empty());
+        station->SetReady();
+    }
+    void TearDown() override
+    {
+        station.reset();
+        main->CloseQuery();
+        main->Closing();
+    }
+    TShared& S() { return main->Shared(); }
+    std::shared_ptr<TAnswer> Send(const std::string& verb, const std::vector<std::string>& args)
+    {
+        auto answer = std::make_shared<TAnswer>();
+        auto reply = std::make_shared<TChannelReply>([answer](const TReplyLine& line) {
+            if (line.Kind == TReplyLine::Final) {
+                answer->Done = true;
+                answer->Status = line.Status;
+                answer->Text = line.Text;
+            } else {
+                answer->Out.push_back(line.Text);
+            }
+        });
+        station->Handle({home.Path(), verb, args}, reply);
+        return answer;
+    }
+    /// Serves events for ms or until the answer is there.
+    static void Serve(const TAnswer& a, int ms)
+    {
+        QElapsedTimer t;
+        t.start();
+        while (!a.Done && t.elapsed() < ms)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    /// Images in the underlay folder: ticks five demo minutes apart, then the tray's tick.
+    void Images(int n)
+    {
+        for (int i = 0; i < n; ++i) {
+            main->TickOnce();
+            clock.Step(6 * kOneMinute);
+        }
+        S().Timer1.Fire();
+    }
+    // The key is taken before the record moves into the list.
+    bool AddRecord(TRadarObj r)
+    {
+        const std::string key = r.Radar + "\t" + r.Product;
+        return S().List.Add(key, std::move(r)) != nullptr;
+    }
+    int Find(const std::string& radar)
+    {
+        for (int i = 0; i < S().List.Count(); ++i)
+            if (S().List[i].Radar == radar)
+                return i;
+        return -1;
+    }
+
+    test::TTempDir home;
+    TFakeClock clock;
+    test::TScriptedDialogs inner;
+    TCommandDialogs dialogs{inner};
+    TDemoFeed demo{home.Path(), clock};
+    std::ostringstream out;
+    std::unique_ptr<TMain> main;
+    std::unique_ptr<TConsoleView> view;
+    TFlakyLink* link = nullptr;
+    std::unique_ptr<TStation> station;
+};
+
+} // namespace
+
+TEST_F(StationHandler, LoopAnswersWithItsOwnTextOnceItHasPlayed)
+{
+    Images(4);
+    ASSERT_TRUE(S().LoopRadar1.Enabled);
+    S().LoopLbl.SetCaption("Looped 9 images in 1.000 secs"); // an earlier loop's text
+    auto loop = Send("send", {"loop"});
+    EXPECT_FALSE(loop->Done) << loop->Text; // the loop has not played yet
+    S().Timer1.Fire(); // the tray's next tick plays it
+    ASSERT_TRUE(loop->Done);
+    EXPECT_EQ(loop->Status, 0);
+    EXPECT_EQ(loop->Text.rfind("Looped 4 images in ", 0), 0u) << loop->Text;
+}
+
+TEST_F(StationHandler, LoopWithoutASeriesSaysHowToStartOne)
+{
+    Images(1);
+    S().List[Find("IL,Chicago,LOT")].Accumulate = false;
+    S().Timer1.Fire();
+    auto loop = Send("send", {"loop"});
+    ASSERT_TRUE(loop->Done);
+    EXPECT_EQ(loop->Status, 1);
+    EXPECT_NE(loop->Text.find("stormfetch --accumulate \"LOT N0R\" on"), std::string::npos) << loop->Text;
+    EXPECT_EQ(loop->Text.find("LoopRadar1"), std::string::npos) << loop->Text;
+}
+
+TEST_F(StationHandler, ZoomAnswersWithTheBoundsOrWhyNothingWasDone)
+{
+    Images(1);
+    auto zoom = Send("send", {"zoom"});
+    ASSERT_TRUE(zoom->Done);
+    EXPECT_EQ(zoom->Status, 0) << zoom->Text;
+    EXPECT_EQ(zoom->Text.rfind("Zoomed to LOT N0R: left ", 0), 0u) << zoom->Text;
+    ASSERT_FALSE(link->Calls.empty());
+    EXPECT_EQ(link->Calls.back().rfind("area ", 0), 0u) << link->Calls.back();
+
+    link->FailZoom = true;
+    auto failed = Send("send", {"zoom"});
+    EXPECT_EQ(failed->Status, 1);
+    EXPECT_NE(failed->Text.find("no such view"), std::string::npos) << failed->Text;
+
+    link->FailZoom = false;
+    S().UnderlayName = "SOMETHING_ELSE.bmp";
+    auto nothing = Send("send", {"zoom"});
+    EXPECT_EQ(nothing->Status, 1);
+    EXPECT_NE(nothing->Text.find("nothing to zoom to: no record"), std::string::npos) << nothing->Text;
+}
+
+TEST_F(StationHandler, AFailedRedrawIsAFailureAndExtraWordsAUsageError)
+{
+    link->FailRedraw = true;
+    auto redraw = Send("send", {"redraw"});
+    ASSERT_TRUE(redraw->Done);
+    EXPECT_EQ(redraw->Status, 1);
+    EXPECT_EQ(redraw->Text.rfind("Error", 0), 0u) << redraw->Text;
+
+    link->FailRedraw = false;
+    auto ok = Send("send", {"redraw"});
+    EXPECT_EQ(ok->Status, 0) << ok->Text;
+    auto extra = Send("send", {"redraw", "extra"});
+    EXPECT_EQ(extra->Status, 2) << extra->Text;
+
+    // No link: the refusal says which condition fails, never which control is off.
+    S().RedrawBtn.Enabled = false;
+    auto off = Send("send", {"redraw"});
+    EXPECT_EQ(off->Status, 1);
+    EXPECT_EQ(off->Text.find("RedrawBtn"), std::string::npos) << off->Text;
+    EXPECT_TRUE(off->Text.find("no link to the map program: ") != std::string::npos ||
+                off->Text.find("UI-View32 did not answer the Wine helper's connect") != std::string::npos)
+        << off->Text;
+}
+
+TEST_F(StationHandler, DownloadFailuresAndAmbiguousKeysAreNeverStatusZero)
+{
+    // A site the feed does not publish: its listing is not found.
+    TRadarObj missing = TRadarObj::Create(clock);
+    missing.SetNames("IL,Nowhere,QQQ", "Short Range Reflectivity, N0R", S().Naming());
+    ASSERT_TRUE(AddRecord(std::move(missing)));
+    auto failed = Send("send", {"download", "QQQ", "N0R"}); // the key's words joined
+    ASSERT_TRUE(failed->Done);
+    EXPECT_EQ(failed->Status, 1) << failed->Text;
+    EXPECT_NE(failed->Text.find("QQQ N0R: Error"), std::string::npos) << failed->Text;
+
+    // A unique site id names its record.
+    auto bySite = Send("send", {"download", "mkx"});
+    EXPECT_EQ(bySite->Status, 0) << bySite->Text;
+    EXPECT_NE(bySite->Text.find("MKX N0R"), std::string::npos) << bySite->Text;
+
+    // Two records of one site: the id alone is refused, naming both.
+    TRadarObj other = TRadarObj::Create(clock);
+    other.SetNames("IL,Chicago,LOT", "Base Velocity, N0V", S().Naming());
+    ASSERT_TRUE(AddRecord(std::move(other)));
+    auto ambiguous = Send("send", {"download", "LOT"});
+    EXPECT_EQ(ambiguous->Status, 2) << ambiguous->Text;
+    EXPECT_NE(ambiguous->Text.find("LOT N0R, LOT N0V"), std::string::npos) << ambiguous->Text;
+
+    // Two records with the same key: neither is acted on.
+    TRadarObj twin = TRadarObj::Create(clock);
+    twin.SetNames("IL,Chicago (west),LOT", "Base Velocity, N0V", S().Naming());
+    ASSERT_TRUE(AddRecord(std::move(twin)));
+    const int last = S().List.Count() - 1;
+    const TDateTime before = S().List[last].LastAttempt;
+    auto same = Send("send", {"download", "LOT N0V"});
+    EXPECT_EQ(same->Status, 2) << same->Text;
+    EXPECT_EQ(S().List[last].LastAttempt, before);
+
+    // Only disabled records: nothing to download.
+    for (int i = 0; i < S().List.Count(); ++i)
+        S().List[i].Enabled = false;
+    auto none = Send("send", {"download"});
+    EXPECT_EQ(none->Status, 1) << none->Text;
+}
+
+TEST_F(StationHandler, ListCommandsWaitWhileACycleRuns)
+{
+    S().Process.SetEnabled(false); // a tick is under way
+    auto add = Send("add", {"ARX"});
+    auto remove = Send("remove", {"MKX N0R"});
+    Serve(*add, 600);
+    EXPECT_FALSE(add->Done);
+    EXPECT_FALSE(remove->Done);
+    EXPECT_NE(Find("WI,Milwaukee,MKX"), -1);
+    auto list = Send("list", {}); // reading runs at once
+    EXPECT_TRUE(list->Done);
+
+    S().Process.SetEnabled(true); // the tick has ended
+    Serve(*remove, 5000);
+    ASSERT_TRUE(add->Done);
+    ASSERT_TRUE(remove->Done);
+    EXPECT_EQ(add->Status, 0) << add->Text;
+    EXPECT_EQ(remove->Status, 0) << remove->Text;
+    EXPECT_EQ(Find("WI,Milwaukee,MKX"), -1);
+}
+
+TEST(StationReply, ADroppedReplyIsAFailure)
+{
+    TAnswer answer;
+    {
+        TChannelReply reply([&](const TReplyLine& line) {
+            if (line.Kind == TReplyLine::Final) {
+                answer.Done = true;
+                answer.Status = line.Status;
+            }
+        });
+        reply.Out("partial output");
+    }
+    ASSERT_TRUE(answer.Done);
+    EXPECT_EQ(answer.Status, 1);
+}
+
+TEST(StationReply, AConnectionClosedWithoutAnAnswerIsAFailure)
+{
+    test::TTempDir dir;
+    const std::string path = dir.Path() + "drop.socket";
+    // The running copy's side in a thread of its own: takes the request line, then hangs up.
+    std::atomic<int> listening{0}; // 1 listening, -1 failed
+    std::thread copy([&] {
+        QLocalServer server;
+        const bool ok = server.listen(QString::fromStdString(path));
+        listening = ok ? 1 : -1;
+        if (!ok)
+            return;
+        if (!server.waitForNewConnection(10000))
+            return;
+        QLocalSocket* s = server.nextPendingConnection();
+        while (s && !s->canReadLine() && s->waitForReadyRead(5000)) {
+        }
+        if (s) {
+            s->write("+ some output\n");
+            s->flush();
+            s->disconnectFromServer();
+            if (s->state() != QLocalSocket::UnconnectedState)
+                s->waitForDisconnected(2000);
+        }
+    });
+    // The request goes out once someone listens.
+    while (listening == 0)
+        QThread::msleep(5);
+    if (listening != 1) {
+        copy.join();
+        FAIL() << "cannot listen on " << path;
+    }
+    std::ostringstream out, err;
+    const TSendResult r = SendChannelRequest(path, {dir.Path(), "send", {"status"}}, out, err, 10000);
+    copy.join();
+    EXPECT_TRUE(r.Connected);
+    EXPECT_NE(r.Status, 0);
+    EXPECT_NE(err.str().find("closed the connection without an answer"), std::string::npos) << err.str();
+}
