@@ -6,7 +6,8 @@
 #include "core/IniFile.h"
 #include "core/ListFile.h"
 #include "core/Settings.h"
-#include "core/SourceLayout.h"
+#include "core/layouts/Layout.h"
+#include "core/layouts/WmsNames.h"
 #include "core/SourceLists.h"
 #include "core/StaleTemp.h"
 #include "core/Text.h"
@@ -148,8 +149,11 @@ std::string FirstNewnessURL(const TShared& s)
 {
     const TRadarObj* first = nullptr;
     for (int i = 0; i < s.List.Count() && !first; ++i)
-        if (s.List[i].Enabled && (s.Layout == TLayout::Iem || !StartsWith(s.List[i].Radar, "!!")))
+        if (s.List[i].Enabled && (s.Layout != TLayout::Ridge || !StartsWith(s.List[i].Radar, "!!")))
             first = &s.List[i];
+    if (s.Layout == TLayout::Wms) // the layer's capabilities
+        return WmsCapabilitiesURL(first && !first->ImageURL.empty() ? first->ImageURL
+                                                                    : WmsLayerAddress(s.WmsBase, "IL,Chicago,LOT", "LOT", "N0B"));
     if (s.Layout == TLayout::Iem) {
         const std::string url = first ? IemMetaURL(first->ImageURL) : std::string();
         return url.empty() ? IemMetaURL(IemUrls(s.IemBase, false, "LOT", "N0B").Image) : url;
@@ -285,8 +289,8 @@ int RunSetupCheck(const TCheckOptions& options, std::ostream& out, std::ostream&
         CheckFolder(c, "target folder", folder, "empty entry");
 
     CheckLink(c, s);
-    c.Ok("source layout", std::string(LayoutName(s.Layout)) + " at " + LayoutBase(s.Layout, s.RidgeBase, s.IemBase) + " (stormfetch --layout "
-                              + LayoutNames("|") + " chooses)");
+    c.Ok("source layout", std::string(LayoutName(s.Layout)) + " at " + LayoutOf(s.Layout).Base(s.Naming())
+                              + " (stormfetch --layout " + LayoutNames("|") + " chooses)");
     CheckRadarBase(c, s);
 
     out.flush();

@@ -74,6 +74,8 @@ bool TDemoFeed::Prepare(std::string* error)
     ini.Ini().WriteInteger("URL", "SelectRidge", 0);
     ini.Ini().WriteString("URL", "Layout", LayoutName(Layout));
     ini.Ini().WriteString("URL", "IEM", m_server->IemBase());
+    if (Layout == TLayout::Wms || ini.Ini().HasKey("URL", "WMS"))
+        ini.Ini().WriteString("URL", "WMS", m_server->WmsBase());
     ini.Ini().WriteString("Shp", "URL", m_server->ShapefileBase());
     if (fresh) {
         ini.Ini().WriteBool("Shp", "Severe", true);
@@ -90,7 +92,8 @@ bool TDemoFeed::Prepare(std::string* error)
 
     if (!FileExists(m_programDir + kListFileReadName)) {
         DownloadList list;
-        TNaming naming{m_server->RidgeBase(), m_server->RidgeNatBase(), false, Layout, m_server->IemBase()};
+        TNaming naming{m_server->RidgeBase(), m_server->RidgeNatBase(), false, Layout, m_server->IemBase(),
+                       m_server->WmsBase()};
         for (const auto& seed : kSeeds) {
             TRadarObj r = TRadarObj::Create(m_clock);
             r.SetNames(seed.Radar, seed.Product, naming);
@@ -113,6 +116,8 @@ void TDemoFeed::Started(TConsoleView& view)
 {
     if (Layout == TLayout::Iem)
         view.Note("Demo radar feed (iem layout): " + m_server->IemBase());
+    else if (Layout == TLayout::Wms)
+        view.Note("Demo radar feed (nwswms layout): " + m_server->WmsBase());
     else
         view.Note("Demo radar feed: " + m_server->RidgeBase() + " and " + m_server->RidgeNatBase());
     std::string underlays = m_main ? m_main->Shared().QuorUnderlayPath : std::string();

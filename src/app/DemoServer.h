@@ -1,9 +1,12 @@
-// A small web server on 127.0.0.1 that publishes generated radar in the RIDGE
-// layout: current site images with world files and legends, the site archive
-// listings of the last hour, and the national mosaics with their listing; and the
-// same radar in the iem layout (PNG, ".wld" and a JSON file with the scan time).
+// A small web server on 127.0.0.1 that publishes generated radar in every source
+// layout at once: RIDGE (current site images with world files and legends, the site
+// archive listings of the last hour, the national mosaics with their listing), iem
+// (PNG, ".wld" and a JSON file with the scan time) and the NWS map service (per-layer
+// capabilities with a time dimension, maps of any box, legend graphics). Each layout's
+// publisher is in src/app/demo/.
 #pragma once
 #include "core/DateTime.h"
+#include "core/SourceLayout.h"
 #include <functional>
 #include <map>
 #include <memory>
@@ -29,6 +32,11 @@ struct TDemoRadarSource {
     // The iem layout: per-site palette PNG with ".wld", and the national composite.
     std::function<std::string(const std::string& site, const std::string& product, TDateTime utc)> SitePng;
     std::function<std::string(TDateTime utc)> CompositePng;
+    // The map service: a palette PNG of width x height for a layer's box at a time.
+    std::function<std::string(const std::string& layer, int width, int height, TDateTime utc)> WmsMap;
+    std::function<std::string(const std::string& layer)> WmsLegend;
+    /// When set and true for a time, the map service answers nothing (a stalled service).
+    std::function<bool(TDateTime utc)> WmsStalled;
 };
 
 /// Where the demo publishes its warning shapefile sets.
@@ -48,11 +56,32 @@ TDateTime DemoImageTime(TDateTime utc);
 std::string DemoTimedName(const std::string& prefix, TDateTime imageTime, const std::string& suffix);
 /// The directory-index page naming the given files, one anchor per line.
 std::string DemoListingPage(const std::string& title, const std::vector<std::string>& files);
+/// One layout's publisher: the answer for a path (and its query) at utc, 404 when the
+/// path is not one of its files.
+struct TDemoPublisher {
+    TLayout Layout;
+    TDemoAnswer (*Answer)(const std::string& path, const std::string& query, TDateTime utc,
+                          const TDemoRadarSource& source);
+};
+/// The publishers of every layout the feed serves.
+const std::vector<TDemoPublisher>& DemoPublishers();
+/// The RIDGE layout's answers.
+TDemoAnswer DemoRidgeAnswer(const std::string& path, const std::string& query, TDateTime utc,
+                            const TDemoRadarSource& source);
 /// The iem layout's JSON file of an image taken at imageTime.
 std::string DemoIemMeta(TDateTime imageTime, const std::string& product, const std::string& site);
 /// The answer for a path of the iem layout (".png", ".wld", ".json" per site and of the
 /// composite); a 404 answer for any other path.
-TDemoAnswer DemoIemAnswer(const std::string& path, TDateTime utc, const TDemoRadarSource& source);
+TDemoAnswer DemoIemAnswer(const std::string& path, const std::string& query, TDateTime utc,
+                          const TDemoRadarSource& source);
+/// Where the demo publishes the map service ("/geoserver/"), and its answers: per layer
+/// "<ws>/<layer>/ows" with REQUEST=GetCapabilities, GetMap or GetLegendGraphic.
+inline constexpr const char* kDemoWmsPath = "/geoserver/";
+TDemoAnswer DemoWmsAnswer(const std::string& path, const std::string& query, TDateTime utc,
+                          const TDemoRadarSource& source);
+/// A layer's capabilities (WMS 1.3.0) with the time dimension's default at imageTime and
+/// the layer's box; empty for a layer the demo does not publish.
+std::string DemoWmsCapabilities(const std::string& layer, TDateTime imageTime);
 /// The answer for one request target (path with optional query, or an absolute URL) at utc.
 TDemoAnswer DemoAnswer(const std::string& target, TDateTime utc, const TDemoRadarSource& source);
 
@@ -70,9 +99,13 @@ public:
     std::string RidgeNatBase() const;
     /// "http://127.0.0.1:<port>/", the base of the iem layout.
     std::string IemBase() const;
+    /// "http://127.0.0.1:<port>/geoserver/", the base of the nwswms layout.
+    std::string WmsBase() const;
     /// "http://127.0.0.1:<port>/regsci/gis/shapefiles/".
     std::string ShapefileBase() const;
     int Requests() const { return m_requests; }
+    /// The request targets served, oldest first (the last 1000).
+    const std::vector<std::string>& Served() const { return m_served; }
 
 private:
     void Serve(QTcpSocket* socket);
@@ -81,6 +114,7 @@ private:
     std::unique_ptr<QTcpServer> m_server;
     int m_port = 0;
     int m_requests = 0;
+    std::vector<std::string> m_served;
 };
 
 } // namespace sf

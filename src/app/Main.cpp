@@ -1,4 +1,5 @@
 #include "app/Main.h"
+#include "core/layouts/Layout.h"
 #include "app/MainParts.h"
 #include "core/Files.h"
 #include "core/IniFile.h"
@@ -168,8 +169,7 @@ void TMain::FirstShow()
     }
     AppendLog(m_s, StartLine(m_s.ProgramDir, m_s.IsClient()) + MemoryStatusLong(m_s), TLogKind::Note);
     // A line of its own: the start line is folded into a new log file's first line.
-    if (const std::string note = LayoutStartNote(m_s.Layout, LayoutBase(m_s.Layout, m_s.RidgeBase, m_s.IemBase));
-        !note.empty())
+    if (const std::string note = LayoutStartNote(m_s.Layout, LayoutOf(m_s.Layout).Base(m_s.Naming())); !note.empty())
         AppendLog(m_s, Trim(note), TLogKind::Note);
     if (m_parts && m_parts->LogPruner)
         m_parts->LogPruner->Tick();

@@ -3,6 +3,7 @@
 #include "core/Files.h"
 #include "core/Shared.h"
 #include "core/Text.h"
+#include "core/layouts/Layout.h"
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -13,31 +14,10 @@ namespace sf {
 
 namespace {
 
-struct TUrls {
-    std::string Image;
-    std::string World;
-};
-
-// The product code of a stored product line: the text after its comma, trimmed; a line
-// without a comma names no product.
-std::string ProductCode(const std::string& productLine)
+// The image and world-file URLs of a record as its layout gives them.
+TRecordUrls DeriveUrls(const TRadarObj& r, const TNaming& naming)
 {
-    if (FieldCount(productLine, ',') < 2)
-        return {};
-    return Trim(GetField(productLine, 2, ','));
-}
-
-// The image and world-file URLs of a record as naming gives them.
-TUrls DeriveUrls(const TRadarObj& r, const TNaming& naming)
-{
-    if (naming.Layout == TLayout::Iem) {
-        const TIemUrls iem = IemUrls(naming.IemBase, StartsWith(r.Radar, "!!"), r.SiteID, ProductCode(r.Product));
-        return {iem.Image, iem.World};
-    }
-    if (StartsWith(r.Radar, "!!"))
-        return {naming.RidgeNatBase + r.RemoteName + ".gif", naming.RidgeNatBase + r.RemoteName + ".gfw"};
-    const std::string folder = naming.RidgeBase + ProductCode(r.Product) + "/";
-    return {folder + r.RemoteName + ".gif", folder + r.RemoteName + ".gfw"};
+    return LayoutOf(naming.Layout).Urls(r, naming);
 }
 
 // Splits file text into lines at CR LF, LF or a lone CR; a final line break adds no line.
@@ -120,14 +100,11 @@ void TRadarObj::SetNames(const std::string& radarLine, const std::string& produc
         LegendName.clear();
     } else {
         SiteID = GetField(radarLine, 3, ',');
-        RemoteName = SiteID + "_" + ProductCode(productLine) + "_0";
+        RemoteName = SiteID + "_" + ProductCodeOf(productLine) + "_0";
         LocalName = RemoteName + ext;
-        LegendName = RemoteName + ".gif";
-        const size_t at = LegendName.find("_0");
-        if (at != std::string::npos)
-            LegendName.insert(at, "_Legend");
+        LegendName = LayoutOf(naming.Layout).LegendFileName(RemoteName);
     }
-    const TUrls urls = DeriveUrls(*this, naming);
+    const TRecordUrls urls = DeriveUrls(*this, naming);
     ImageURL = urls.Image;
     WorldURL = urls.World;
     Status = "New record";
@@ -280,11 +257,11 @@ std::string BoundsNumber(float value)
 void RebuildURLs(TShared& s)
 {
     const TNaming naming = s.Naming();
-    if (naming.Layout == TLayout::Iem) {
+    if (!LayoutOf(naming.Layout).HasAlternates()) {
         // One service without alternates: back on the first source every record gets
         // the addresses naming gives; the other indexes keep them.
         for (int i = 0; s.SelectRidge == 0 && i < s.List.Count(); ++i) {
-            const TUrls urls = DeriveUrls(s.List[i], naming);
+            const TRecordUrls urls = DeriveUrls(s.List[i], naming);
             s.List[i].ImageURL = urls.Image;
             s.List[i].WorldURL = urls.World;
         }
@@ -302,7 +279,7 @@ void RebuildURLs(TShared& s)
         }
         if (s.SelectRidge == 0) {
             // Back on the first source: the URLs are the ones naming gives, product folder included.
-            const TUrls urls = DeriveUrls(r, naming);
+            const TRecordUrls urls = DeriveUrls(r, naming);
             r.ImageURL = urls.Image;
             r.WorldURL = urls.World;
         }

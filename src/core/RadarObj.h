@@ -21,6 +21,7 @@ struct TNaming {
     bool NativeFormat = true; ///< "Save radar in native format": ".gif" instead of ".bmp"
     TLayout Layout = TLayout::Ridge; ///< which web layout the URLs follow
     std::string IemBase{};           ///< base of the iem layout, ends in "/"
+    std::string WmsBase{};           ///< base of the nwswms layout, ends in "/"
 };
 
 class TRadarObj {

@@ -68,6 +68,8 @@ void ReadLayout(TShared& s, const TIniText& ini)
     (void)ParseLayout(ini.ReadString(kUrl, "Layout", LayoutName(TLayout::Ridge)), s.Layout);
     const std::string base = Trim(ini.ReadString(kUrl, "IEM", kDefaultIemBase));
     s.IemBase = base.empty() ? std::string(kDefaultIemBase) : IncludeTrailingSlash(base);
+    const std::string wms = Trim(ini.ReadString(kUrl, "WMS", kDefaultWmsBase));
+    s.WmsBase = wms.empty() ? std::string(kDefaultWmsBase) : IncludeTrailingSlash(wms);
 }
 
 // Written once a station uses them, so a file of the default layout keeps its keys as they were.
@@ -77,6 +79,8 @@ void WriteLayout(const TShared& s, TIniText& ini)
         ini.WriteString(kUrl, "Layout", LayoutName(s.Layout));
     if (s.IemBase != kDefaultIemBase || ini.HasKey(kUrl, "IEM") || s.Layout != TLayout::Ridge)
         ini.WriteString(kUrl, "IEM", s.IemBase);
+    if (s.WmsBase != kDefaultWmsBase || ini.HasKey(kUrl, "WMS") || s.Layout == TLayout::Wms)
+        ini.WriteString(kUrl, "WMS", s.WmsBase);
 }
 
 } // namespace

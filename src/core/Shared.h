@@ -8,6 +8,7 @@
 #include "core/Dialogs.h"
 #include "core/DownloadList.h"
 #include "core/Timer.h"
+#include "core/layouts/WmsNames.h"
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -67,6 +68,7 @@ struct TShared {
     int SelectRidge = 0;
     TLayout Layout = TLayout::Ridge; ///< settings key Layout (section URL)
     std::string IemBase = kDefaultIemBase; ///< settings key IEM (section URL)
+    std::string WmsBase = kDefaultWmsBase; ///< settings key WMS (section URL)
     std::string ProxyHost;
     std::string ProxyPort = "80";
     std::string TrayTip = kVersionText;
@@ -94,7 +96,7 @@ struct TShared {
     bool CaptionShown = false; ///< a boxed caption is drawn over the grid
 
     bool IsClient() const { return ModeGrp.ItemIndex == 1; }
-    TNaming Naming() const { return {RidgeBase, RidgeNatBase, SaveGifChk.Checked, Layout, IemBase}; }
+    TNaming Naming() const { return {RidgeBase, RidgeNatBase, SaveGifChk.Checked, Layout, IemBase, WmsBase}; }
 
     DownloadList List;
     TStoredFiles Stored;

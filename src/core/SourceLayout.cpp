@@ -110,7 +110,7 @@ const TProductRule* FindRule(const std::string& code)
 
 const char* LayoutName(TLayout layout)
 {
-    return layout == TLayout::Iem ? "iem" : "ridge";
+    return layout == TLayout::Iem ? "iem" : layout == TLayout::Wms ? "nwswms" : "ridge";
 }
 
 bool ParseLayout(const std::string& text, TLayout& out)
@@ -126,7 +126,7 @@ bool ParseLayout(const std::string& text, TLayout& out)
 
 const std::vector<TLayout>& KnownLayouts()
 {
-    static const std::vector<TLayout> layouts = {TLayout::Ridge, TLayout::Iem};
+    static const std::vector<TLayout> layouts = {TLayout::Ridge, TLayout::Iem, TLayout::Wms};
     return layouts;
 }
 
@@ -259,9 +259,10 @@ std::string IemNoProductStatus(const std::string& code, const std::string& siteI
     return p.Refusal.empty() ? "Error product " + Trim(code) + " not offered by the iem layout" : p.Refusal;
 }
 
-std::string LayoutBase(TLayout layout, const std::string& ridgeBase, const std::string& iemBase)
+std::string LayoutBase(TLayout layout, const std::string& ridgeBase, const std::string& iemBase,
+                       const std::string& wmsBase)
 {
-    return layout == TLayout::Iem ? iemBase : ridgeBase;
+    return layout == TLayout::Iem ? iemBase : layout == TLayout::Wms ? wmsBase : ridgeBase;
 }
 
 namespace {

@@ -10,7 +10,7 @@
 
 namespace sf {
 
-enum class TLayout { Ridge, Iem };
+enum class TLayout { Ridge, Iem, Wms };
 
 /// Where below the base the service keeps the current georeferenced images
 /// (EPSG:4326, longitude/latitude): per site and the national composite.
@@ -20,7 +20,7 @@ inline constexpr const char* kIemCompositePath = "data/gis/images/4326/USCOMP/";
 /// The service's address; the settings key IEM (section URL) replaces it.
 inline constexpr const char* kDefaultIemBase = "https://mesonet.agron.iastate.edu/";
 
-/// "ridge" or "iem", the settings value of the layout.
+/// "ridge", "iem" or "nwswms", the settings value of the layout.
 const char* LayoutName(TLayout layout);
 /// The layout a settings or command-line value names (case and blanks ignored); false
 /// for any other text, which leaves out untouched.
@@ -87,8 +87,9 @@ std::string IemMetaFileName(const std::string& remoteName);
 /// Status of a record whose product the iem layout does not offer (IemSiteProduct's Refusal).
 std::string IemNoProductStatus(const std::string& code, const std::string& siteId = {});
 
-/// The base URL of the layout's site images: ridgeBase or iemBase.
-std::string LayoutBase(TLayout layout, const std::string& ridgeBase, const std::string& iemBase);
+/// The base URL of the layout's site images: ridgeBase, iemBase or wmsBase.
+std::string LayoutBase(TLayout layout, const std::string& ridgeBase, const std::string& iemBase,
+                       const std::string& wmsBase = {});
 
 /// The host of the NWS RIDGE service, retired in December 2020.
 inline constexpr const char* kOfficialRidgeHost = "radar.weather.gov";

@@ -1,4 +1,5 @@
 #include "core/SourceLists.h"
+#include "core/layouts/Layout.h"
 #include "core/Files.h"
 #include "core/Text.h"
 #include <algorithm>
@@ -108,7 +109,7 @@ void SortItems(std::vector<std::string>& items)
 bool LoadSourceLists(TShared& s, std::string* error)
 {
     // Each layout offers its own products unless Products.txt names them.
-    const std::vector<std::string>& products = s.Layout == TLayout::Iem ? IemProducts() : BuiltInProducts();
+    const std::vector<std::string>& products = LayoutOf(s.Layout).Products();
     std::vector<std::string> items;
     if (!FillItems(s.ProgramDir + "Products.txt", products, items, error))
         return false;
@@ -116,7 +117,7 @@ bool LoadSourceLists(TShared& s, std::string* error)
     // The TDWR sites are offered only by the layout that publishes them; the default
     // layout's list stays as it is.
     std::vector<std::string> radars = BuiltInRadars();
-    if (s.Layout == TLayout::Iem)
+    if (LayoutOf(s.Layout).OffersTdwr())
         radars.insert(radars.end(), IemTdwrRadars().begin(), IemTdwrRadars().end());
     if (!FillItems(s.ProgramDir + "Radars.txt", radars, items, error))
         return false;

@@ -43,7 +43,7 @@ void TCycle::Run()
         m_ridgeBase = m_s.RidgeBase;
         m_natBase = m_s.RidgeNatBase;
         m_client = m_s.IsClient();
-        m_iem = m_s.Layout == TLayout::Iem;
+        m_layout = &LayoutOf(m_s.Layout);
         m_s.Sbar.SetPanel(0, m_client ? "Process files from Server" : "Download files from Internet");
         m_work = std::make_unique<TRadarObj>(TRadarObj::Create(m_s.Clock));
         m_downloaded = m_processed = m_disabled = m_notDue = 0;
@@ -131,21 +131,26 @@ TCycle::TNext TCycle::DoRecord(int index)
         rec.LegendName = LegendNameOf(rec.RemoteName);
     rec.Status = "Waiting for new file";
     m_work->Assign(rec);
-    m_worldName = m_iem ? IemWorldFileName(rec.RemoteName) : WorldFileNameOf(rec.RemoteName);
-    m_imageName = m_iem ? IemImageFileName(rec.RemoteName) : ImageFileNameOf(rec.RemoteName);
-    m_pngSite = m_iem && !StartsWith(rec.Radar, "!!");
+    m_worldName = m_layout->WorldFileName(rec);
+    m_imageName = m_layout->ImageFileName(rec);
+    m_pngSite = m_layout->PngSite() && !IsMosaicRecord(rec);
     m_listingFile = m_s.ProgramDir + rec.RemoteName + ".htm";
 
     if (m_client)
         return Processing();
-    if (m_iem)
-        return IemNewness();
-    const std::string folder = URLFolder(rec.ImageURL);
-    if (StartsWithText(folder, m_ridgeBase))
+    switch (m_layout->Newness(rec, m_s.Naming())) {
+    case TNewnessKind::SiteListing:
         return SiteNewness();
-    if (StartsWithText(folder, m_natBase))
+    case TNewnessKind::MosaicListing:
         return MosaicNewness();
-    return FetchImages(); // an address outside both bases: fetched without a newness test
+    case TNewnessKind::ImageMeta:
+        return IemNewness();
+    case TNewnessKind::Capabilities:
+        return WmsNewness();
+    case TNewnessKind::None:
+        break;
+    }
+    return FetchImages(); // an address outside the layout's bases: fetched without a newness test
 }
 
 TCycle::TNext TCycle::SiteNewness()
@@ -169,7 +174,7 @@ TCycle::TNext TCycle::SiteNewness()
         return TNext::Record;
     }
     bool isNew = false;
-    NewnessVerdict(m_svc.ImageTimeFromName(name), 5 * kOneMinute, isNew);
+    NewnessVerdict(m_svc.ImageTimeFromName(name), m_layout->NewImageMinutes(false) * kOneMinute, isNew);
     if (!isNew)
         return TNext::Record;
     if (FetchLegend() == TNext::Stop)
@@ -198,7 +203,7 @@ TCycle::TNext TCycle::MosaicNewness()
         return TNext::Record;
     }
     bool isNew = false;
-    NewnessVerdict(m_svc.ImageTimeFromName(name), 10 * kOneMinute, isNew);
+    NewnessVerdict(m_svc.ImageTimeFromName(name), m_layout->NewImageMinutes(true) * kOneMinute, isNew);
     if (!isNew)
         return TNext::Record;
     return FetchImages();
@@ -264,7 +269,7 @@ TCycle::TNext TCycle::FetchImages()
     }
     ++m_downloaded;
     if (FileExists(worldPath))
-        w.ReadWorldFile(worldPath, LayoutWorldOrigin(m_s.Layout));
+        w.ReadWorldFile(worldPath, m_layout->WorldCorner() ? TWorldOrigin::PixelCorner : TWorldOrigin::PixelCentre);
     if (w.Bounds.empty()) {
         WorldUnusable();
         return TNext::Record;
@@ -285,7 +290,7 @@ TCycle::TNext TCycle::FetchImages()
 void TCycle::HintRetiredHost(const std::string& url)
 {
     TRadarObj& w = *m_work;
-    if (m_iem || !RetiredRidgeAnswer(url, w.Status))
+    if (m_layout->Id() != TLayout::Ridge || !RetiredRidgeAnswer(url, w.Status))
         return;
     const std::string hint = RetiredRidgeHint();
     if (w.Status.find(hint) == std::string::npos)

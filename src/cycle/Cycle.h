@@ -3,6 +3,7 @@
 // or from the raw files a server left in the underlay directory (Client mode).
 #pragma once
 #include "core/Shared.h"
+#include "core/layouts/Layout.h"
 #include "cycle/CycleServices.h"
 #include <memory>
 #include <cstdint>
@@ -30,6 +31,8 @@ private:
     TNext SiteNewness();
     TNext MosaicNewness();
     TNext IemNewness();
+    TNext WmsNewness();
+    TNext ProductNotOffered();
     TNext NewnessVerdict(TDateTime imageTime, TDateTime interval, bool& isNew);
     TNext FetchLegend();
     TNext FetchImages();
@@ -78,7 +81,7 @@ private:
     TDateTime m_start = 0;
     TDateTime m_offset = 0;
     std::string m_ridgeBase, m_natBase, m_workDir;
-    bool m_iem = false; ///< the iem source layout: newness from the JSON file, PNG site images
+    const ISourceLayout* m_layout = nullptr; ///< the source layout of this run
     int m_downloaded = 0, m_processed = 0, m_disabled = 0, m_notDue = 0;
     std::string m_processedList;
     std::unique_ptr<TRadarObj> m_work;
@@ -90,7 +93,7 @@ private:
     TDateTime m_jitter = 0;
     TDateTime m_reference = 0;
     std::string m_memReport, m_worldName, m_imageName, m_listingFile;
-    bool m_pngSite = false; ///< a site record whose raw image is a PNG (iem layout)
+    bool m_pngSite = false; ///< a site record whose raw image is a PNG
 };
 
 } // namespace sf

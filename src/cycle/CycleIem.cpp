@@ -19,15 +19,8 @@ TCycle::TNext TCycle::IemNewness()
 {
     TRadarObj& w = *m_work;
     const bool mosaic = StartsWith(w.Radar, "!!");
-    if (w.ImageURL.empty()) {
-        // Naming found no equivalent of the record's product in this layout.
-        SetStatusUnlessError(IemNoProductStatus(Trim(GetField(w.Product, 2, ',')), w.SiteID));
-        ++w.AccessErrors;
-        ShowRecordLine();
-        w.NextAttempt = Now() + kOneMinute + m_jitter;
-        CopyBack();
-        return TNext::Record;
-    }
+    if (w.ImageURL.empty())
+        return ProductNotOffered();
     const std::string url = IemMetaURL(w.ImageURL);
     if (url.empty())
         return FetchImages(); // an address outside the layout: fetched without a newness test
@@ -70,10 +63,22 @@ TCycle::TNext TCycle::IemNewness()
     // minutes ahead of the clock (the composite is stamped with its nominal frame time):
     // the scheduler leaves such a time alone (LayoutSourceLead).
     bool isNew = false;
-    NewnessVerdict(imageTime, (mosaic ? 10 : 5) * kOneMinute, isNew);
+    NewnessVerdict(imageTime, m_layout->NewImageMinutes(mosaic) * kOneMinute, isNew);
     if (!isNew)
         return TNext::Record;
     return FetchImages();
+}
+
+TCycle::TNext TCycle::ProductNotOffered()
+{
+    // Naming found no equivalent of the record's product in this layout.
+    TRadarObj& w = *m_work;
+    SetStatusUnlessError(m_layout->NoProductStatus(Trim(GetField(w.Product, 2, ',')), w.SiteID));
+    ++w.AccessErrors;
+    ShowRecordLine();
+    w.NextAttempt = Now() + kOneMinute + m_jitter;
+    CopyBack();
+    return TNext::Record;
 }
 
 } // namespace sf

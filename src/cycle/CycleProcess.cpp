@@ -60,7 +60,7 @@ TCycle::TNext TCycle::Collect(bool& ended)
         CopyBack();
         return TNext::Record;
     }
-    w.ReadWorldFile(worldPath, LayoutWorldOrigin(m_s.Layout));
+    w.ReadWorldFile(worldPath, m_layout->WorldCorner() ? TWorldOrigin::PixelCorner : TWorldOrigin::PixelCentre);
     if (w.Bounds.empty()) {
         SetStatusUnlessError("Error World file empty");
         ++w.AccessErrors;

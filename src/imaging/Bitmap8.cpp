@@ -75,4 +75,19 @@ void TBitmap8::CopyRectMapped(const TBitmap8& src, const TRect& r)
     }
 }
 
+void TBitmap8::CopyMappedTo(const TBitmap8& src, int x, int y, int bottom)
+{
+    std::array<uint8_t, 256> map{};
+    for (int i = 0; i < 256; ++i)
+        map[i] = Nearest(src.Palette[i]);
+    const int b = std::min({bottom, m_height, y + src.Height()});
+    const int r = std::min(m_width, x + src.Width());
+    for (int ty = std::max(y, 0); ty < b; ++ty) {
+        const uint8_t* s = src.Row(ty - y);
+        uint8_t* d = Row(ty);
+        for (int tx = std::max(x, 0); tx < r; ++tx)
+            d[tx] = map[s[tx - x]];
+    }
+}
+
 } // namespace sf

@@ -44,6 +44,9 @@ public:
     /// Copies the rectangle r of src onto the same rectangle of this bitmap, each source
     /// colour mapped to the nearest colour of this palette; clipped to both, nothing transparent.
     void CopyRectMapped(const TBitmap8& src, const TRect& r);
+    /// Copies the whole of src with its top-left corner at (x, y), colours mapped as
+    /// CopyRectMapped does; clipped to this bitmap and above row bottom.
+    void CopyMappedTo(const TBitmap8& src, int x, int y, int bottom);
 
     TPalette Palette{};
     int PaletteCount = 256; ///< entries in use (a GIF's colour table may be smaller)

@@ -5,6 +5,7 @@
 #include "core/Log.h"
 #include "core/Pump.h"
 #include "core/Text.h"
+#include "core/layouts/Layout.h"
 #include <cmath>
 #include <cstdio>
 
@@ -103,10 +104,9 @@ TConvertNames SiteNames(const TShared& s, const TRadarObj& r, const std::string&
 {
     TConvertNames n;
     n.Work = WorkDir(s, p);
-    // The iem layout delivers a site as PNG with a ".wld".
-    const bool iem = s.Layout == TLayout::Iem;
-    n.Raw = n.Work + (iem ? IemImageFileName(r.RemoteName) : r.RemoteName + ".gif");
-    n.World = n.Work + (iem ? IemWorldFileName(r.RemoteName) : r.RemoteName + ".gfw");
+    const ISourceLayout& layout = LayoutOf(s.Layout);
+    n.Raw = n.Work + layout.ImageFileName(r);
+    n.World = n.Work + layout.WorldFileName(r);
     n.Legend = n.Work + r.LegendName;
     n.Underlay = LowerCase(ChangeExt(ExtractFileName(p), s.SaveGifChk.Checked ? ".gif" : ".bmp"));
     n.Stem = BeforeFirstDot(n.Underlay);

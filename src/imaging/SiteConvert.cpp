@@ -7,6 +7,8 @@
 #include "core/Files.h"
 #include "core/Log.h"
 #include "core/Text.h"
+#include "core/layouts/Layout.h"
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <sys/stat.h>
@@ -27,7 +29,8 @@ const TBitmap8& TConverter::LegendRendering(const std::string& path)
     m_legend = TLegendCache{};
     TGifImage gif;
     std::string error;
-    if (!LoadGifFile(resolved, gif, error))
+    // A RIDGE legend is a GIF; a WMS legend graphic is a PNG.
+    if (!LoadSiteImage(resolved, gif, error))
         throw TFailure(error);
     m_legend.Render = RenderFirstFrame(gif);
     m_legend.Path = resolved;
@@ -93,7 +96,10 @@ bool TConverter::ConvertSiteImage(TRadarObj& r, const std::string& p)
         if (s.LegendChk.Checked && FileExists(n.Legend)) {
             const TBitmap8& legend = LegendRendering(n.Legend);
             const int lw = legend.Width(), lh = legend.Height();
-            render.CopyRectMapped(legend, TRect{lw - 45, 200, lw, lh});
+            if (LayoutOf(s.Layout).LegendWhole())
+                render.CopyMappedTo(legend, std::max(0, w - lw), 200, h - 12); // above the lower caption band
+            else
+                render.CopyRectMapped(legend, TRect{lw - 45, 200, lw, lh});
             phase = "Error freeing legend gif";
         }
 

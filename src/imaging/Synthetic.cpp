@@ -2,6 +2,7 @@
 #include "imaging/Bitmap8.h"
 #include "imaging/GifCodec.h"
 #include "imaging/PngReader.h"
+#include "imaging/PngSite.h"
 #include "core/Text.h"
 #include <algorithm>
 #include <cmath>
@@ -206,6 +207,31 @@ std::string SyntheticMosaicGif(const std::string& name, TDateTime utc)
 std::string SyntheticMosaicGifWorldFile()
 {
     return WorldText(kMosaicGifDegreesPerPixel, kMosaicGifDegreesPerPixel, kUsWest, kUsNorth);
+}
+
+std::string SyntheticMapPng(const std::string& key, int width, int height, TDateTime utc)
+{
+    if (width < 1 || height < 1 || !ImageSizeAllowed(width, height))
+        return {};
+    // Blob sizes follow the picture, so a small and a large request both show weather.
+    const double scale = std::min(width, height);
+    const auto level = EchoLevels(width, height, 9, scale / 20, scale / 5, "WMS/" + key, utc);
+    return EncodePalettePng(LevelBitmap(level, width, height), 16, 0);
+}
+
+std::string SyntheticLegendPng()
+{
+    TBitmap8 bmp;
+    for (int i = 0; i < 15; ++i)
+        bmp.Palette[size_t(i) + 1] = N0RColours()[size_t(i)];
+    bmp.Palette[0] = TRgb{255, 255, 255};
+    bmp.Palette[16] = TRgb{0, 0, 0};
+    bmp.PaletteCount = 17;
+    bmp.SetSize(40, 330, 0);
+    bmp.FillRect(TRect{0, 0, 40, 330}, 16);
+    for (int i = 0; i < 15; ++i)
+        bmp.FillRect(TRect{2, i * 22, 38, (i + 1) * 22 - 1}, uint8_t(i + 1));
+    return EncodePalettePng(bmp, 17, -1);
 }
 
 } // namespace sf

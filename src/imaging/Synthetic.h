@@ -38,5 +38,11 @@ std::string SyntheticMosaicWorldFile(int width = 6000, int height = 2600);
 std::string SyntheticMosaicGif(const std::string& name, TDateTime utc);
 /// Its ".gfw" text (about 0.018 degrees per pixel).
 std::string SyntheticMosaicGifWorldFile();
+/// A map-service picture of width x height (each 1..kMaxImageSide) for a key naming the
+/// layer and box: 8-bit palette PNG, index 0 the transparent "no echo", 1..15 the N0R colours.
+/// Empty for a size outside the limits.
+std::string SyntheticMapPng(const std::string& key, int width, int height, TDateTime utc);
+/// A map-service legend graphic: 40 x 330 palette PNG, the 15 colours from weak (top) to strong.
+std::string SyntheticLegendPng();
 
 } // namespace sf

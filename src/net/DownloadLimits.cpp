@@ -16,7 +16,11 @@ int64_t DownloadCap(const std::string& localPath)
     if (ext == ".gif")
         return name.find("_legend") != std::string::npos ? kMaxLegendBytes : kMaxSiteImageBytes;
     if (ext == ".png")
-        return kMaxMosaicBytes;
+        return name.find("_legend") != std::string::npos ? kMaxLegendBytes : kMaxMosaicBytes;
+    // A map layer's capabilities: a few KB; the reader refuses more than its own bound
+    // with a reason, and the fetch stops far above that.
+    if (ext == ".xml")
+        return kMaxLegendBytes;
     return kMaxShapefileBytes;
 }
 

@@ -9,7 +9,7 @@ namespace sf {
 
 constexpr int64_t kMaxListingBytes = 16 << 20;     ///< directory listing pages (".htm")
 constexpr int64_t kMaxWorldFileBytes = 64 << 10;   ///< ".gfw" and ".wld" world files
-constexpr int64_t kMaxLegendBytes = 1 << 20;       ///< product legends ("..._Legend_....gif")
+constexpr int64_t kMaxLegendBytes = 1 << 20;       ///< product legends ("..._Legend_...") and map-layer capabilities (".xml")
 constexpr int64_t kMaxSiteImageBytes = 16 << 20;   ///< site images and GIF mosaics (".gif")
 constexpr int64_t kMaxMosaicBytes = 128 << 20;     ///< PNG mosaics
 constexpr int64_t kMaxShapefileBytes = 256 << 20;  ///< warning shapefiles and anything else

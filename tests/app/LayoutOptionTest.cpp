@@ -18,7 +18,7 @@ TEST(LayoutOption, WithTheDemoPicksTheFeedsLayoutAndOnlyKnownNames)
     ASSERT_TRUE(ok.Error.empty()) << ok.Error;
     EXPECT_EQ("iem", ok.Options.Layout);
     EXPECT_TRUE(ParseCommandLine({"--layout=ridge", "--demo"}).Error.empty());
-    EXPECT_EQ("option --layout needs ridge or iem, not \"nws\"", ParseCommandLine({"--demo", "--layout", "nws"}).Error);
+    EXPECT_EQ("option --layout needs ridge or iem or nwswms, not \"nws\"", ParseCommandLine({"--demo", "--layout", "nws"}).Error);
     EXPECT_EQ("option --layout needs a value", ParseCommandLine({"--demo", "--layout"}).Error);
     // Without --demo it is the station command that stores the layout.
     EXPECT_EQ("layout", ParseCommandLine({"--layout", "iem"}).Options.Command.Verb);

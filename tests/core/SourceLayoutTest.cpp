@@ -247,7 +247,7 @@ TEST(LayoutStart, TheStartLineNamesTheLayoutAndTheRetiredHost)
     EXPECT_TRUE(RetiredRidgeAnswer("https://RADAR.weather.gov/ridge/RadarImg/N0R/LOT/", "Error 404 Not Found"));
     EXPECT_FALSE(RetiredRidgeAnswer("https://radar.weather.gov.mirror/ridge/", "Error 404 Not Found"));
     EXPECT_FALSE(RetiredRidgeAnswer("https://radar.weather.gov/ridge/", "Error 503 Service Unavailable"));
-    EXPECT_EQ("ridge|iem", LayoutNames("|"));
+    EXPECT_EQ("ridge|iem|nwswms", LayoutNames("|"));
     EXPECT_EQ(KnownLayouts().size(), (size_t)FieldCount(LayoutNames("|"), '|'));
     TLayout l = TLayout::Iem;
     EXPECT_TRUE(ParseLayout("Ridge", l));

@@ -318,6 +318,8 @@ TEST_F(Fetch, EachKindOfDownloadHasASizeCap)
     EXPECT_EQ(DownloadCap("/p/LOT_N0R_Legend_0.gif"), kMaxLegendBytes);
     EXPECT_EQ(DownloadCap("/p/LOT_N0R_0.gif"), kMaxSiteImageBytes);
     EXPECT_EQ(DownloadCap("/p/N0R_0.png"), kMaxMosaicBytes);
+    EXPECT_EQ(DownloadCap("/p/LOT_N0B_Legend_0.png"), kMaxLegendBytes);
+    EXPECT_EQ(DownloadCap("/p/LOT_N0B_0.xml"), kMaxLegendBytes);
     EXPECT_EQ(DownloadCap("/p/ShpFiles/Svr.shp"), kMaxShapefileBytes);
 
     // A world file larger than any real one ends the transfer with a clear status, with

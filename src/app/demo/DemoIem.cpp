@@ -54,7 +54,7 @@ std::string DemoIemMeta(TDateTime imageTime, const std::string& product, const s
     return json + "}}\n";
 }
 
-TDemoAnswer DemoIemAnswer(const std::string& path, TDateTime utc, const TDemoRadarSource& src)
+TDemoAnswer DemoIemAnswer(const std::string& path, const std::string&, TDateTime utc, const TDemoRadarSource& src)
 {
     const std::string sitePath = std::string("/") + kIemSitePath;
     const std::string compositePath = std::string("/") + kIemCompositePath;

@@ -51,6 +51,11 @@ TDemoRadarSource DemoRadarSource()
         return EncodePalettePng(picture, picture.PaletteCount, gif.TransparentIndex());
     };
     src.CompositePng = src.MosaicPng;
+    // The map service: a picture drawn for the box asked for, and the colour scale.
+    src.WmsMap = [](const std::string& key, int width, int height, TDateTime utc) {
+        return SyntheticMapPng(key, width, height, utc);
+    };
+    src.WmsLegend = [](const std::string&) { return SyntheticLegendPng(); };
     return src;
 }
 
