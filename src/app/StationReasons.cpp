@@ -19,21 +19,6 @@ bool Contains(const std::string& text, const std::string& part)
     return text.find(part) != std::string::npos;
 }
 
-bool HasLoader(const std::string& name, const std::string& pathList, const std::string& loaderDir)
-{
-    size_t start = 0;
-    while (start <= pathList.size()) {
-        size_t end = pathList.find(':', start);
-        if (end == std::string::npos)
-            end = pathList.size();
-        const std::string dir = pathList.substr(start, end - start);
-        if (!dir.empty() && access((IncludeTrailingSlash(dir) + name).c_str(), X_OK) == 0)
-            return true;
-        start = end + 1;
-    }
-    return access((IncludeTrailingSlash(loaderDir) + name).c_str(), X_OK) == 0;
-}
-
 bool HasHelper(const std::vector<std::string>& folders, const std::string& name)
 {
     for (const std::string& dir : folders)
@@ -94,7 +79,8 @@ std::string MapStateProblem(const TShared& s)
 std::string WineHelperProblem(const std::string& prefix, const std::vector<std::string>& helperFolders,
                               const std::string& pathList, const std::string& loaderDir)
 {
-    const bool wine32 = HasLoader("wine", pathList, loaderDir), wine64 = HasLoader("wine64", pathList, loaderDir);
+    const bool wine32 = !FindLoader("wine", pathList, loaderDir).empty(),
+               wine64 = !FindLoader("wine64", pathList, loaderDir).empty();
     if (!wine32 && !wine64)
         return "no Wine loader (wine or wine64 on PATH or in " + loaderDir +
                "): install Wine (Debian: apt install wine wine32 for a 32-bit UI-View32)";

@@ -27,7 +27,18 @@ bool IsFile(const std::string& path)
 
 bool IsExecutable(const std::string& path) { return IsFile(path) && access(path.c_str(), X_OK) == 0; }
 
-/// The first executable of that name in the folders of pathList, else in loaderDir.
+std::string FindHelper(const std::vector<std::string>& folders, const std::string& name)
+{
+    for (const std::string& dir : folders)
+        if (IsFile(WithSlash(dir) + name))
+            return WithSlash(dir) + name;
+    return {};
+}
+
+/// A command-line word in double quotes, as the command splitter reads it.
+std::string Quoted(const std::string& word) { return "\"" + word + "\""; }
+} // namespace
+
 std::string FindLoader(const std::string& name, const std::string& pathList, const std::string& loaderDir)
 {
     size_t start = 0;
@@ -42,18 +53,6 @@ std::string FindLoader(const std::string& name, const std::string& pathList, con
     }
     return IsExecutable(WithSlash(loaderDir) + name) ? WithSlash(loaderDir) + name : std::string();
 }
-
-std::string FindHelper(const std::vector<std::string>& folders, const std::string& name)
-{
-    for (const std::string& dir : folders)
-        if (IsFile(WithSlash(dir) + name))
-            return WithSlash(dir) + name;
-    return {};
-}
-
-/// A command-line word in double quotes, as the command splitter reads it.
-std::string Quoted(const std::string& word) { return "\"" + word + "\""; }
-} // namespace
 
 std::vector<std::string> HelperFolders(const std::string& executableDir)
 {

@@ -16,6 +16,9 @@ struct TWineTools {
     std::string Helper;
 };
 
+/// The first executable of that name in the folders of pathList ($PATH), else in loaderDir;
+/// empty when there is none.
+std::string FindLoader(const std::string& name, const std::string& pathList, const std::string& loaderDir);
 /// Where the helper may be: the executable's folder, then its data folder ../share/stormfetch/.
 std::vector<std::string> HelperFolders(const std::string& executableDir);
 /// The 32-bit helper with a 32-bit Wine loader when both exist (UI-View32 is a 32-bit

@@ -2,22 +2,17 @@
 // file names, so a damaged record can never name a file outside its folder.
 #include "core/Text.h"
 #include "imaging/LoopJournal.h"
+#include "imaging/RecordName.h"
 #include <algorithm>
 
 namespace sf {
 
-namespace {
-
-/// A name from the record must be a plain file name inside the folder, without control
-/// characters (a CR or NUL would not survive the next write or the file system).
-bool PlainName(const std::string& name)
+bool IsPlainRecordName(const std::string& name)
 {
     if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos)
         return false;
     return std::none_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; });
 }
-
-} // namespace
 
 std::string LoopJournalText(const TLoopJournal& journal)
 {
@@ -47,9 +42,9 @@ bool ParseLoopJournal(const std::string& text, TLoopJournal& journal)
         }
         start = end + 1;
     }
-    if (!PlainName(j.Underlay) || !PlainName(j.Parked) || SameText(j.Underlay, j.Parked))
+    if (!IsPlainRecordName(j.Underlay) || !IsPlainRecordName(j.Parked) || SameText(j.Underlay, j.Parked))
         return false;
-    if (!j.Shown.empty() && (!PlainName(j.Shown) || SameText(j.Shown, j.Underlay) || SameText(j.Shown, j.Parked)))
+    if (!j.Shown.empty() && (!IsPlainRecordName(j.Shown) || SameText(j.Shown, j.Underlay) || SameText(j.Shown, j.Parked)))
         return false;
     journal = j;
     return true;

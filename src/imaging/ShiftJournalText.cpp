@@ -2,20 +2,12 @@
 // holds a "/"), read back only with plain file names, so a damaged record can never name
 // a file outside its folder.
 #include "imaging/ShiftJournal.h"
+#include "imaging/RecordName.h"
 #include <algorithm>
 
 namespace sf {
 
 namespace {
-
-/// A plain file name inside the folder, without control characters (a CR or NUL would not
-/// survive the next write or the file system).
-bool PlainName(const std::string& name)
-{
-    if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos)
-        return false;
-    return std::none_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; });
-}
 
 bool ParseRename(const std::string& value, std::vector<TShiftRename>& into)
 {
@@ -23,7 +15,7 @@ bool ParseRename(const std::string& value, std::vector<TShiftRename>& into)
     if (slash == std::string::npos)
         return false;
     TShiftRename r{value.substr(0, slash), value.substr(slash + 1)};
-    if (!PlainName(r.From) || !PlainName(r.To))
+    if (!IsPlainRecordName(r.From) || !IsPlainRecordName(r.To))
         return false;
     into.push_back(std::move(r));
     return true;
@@ -75,13 +67,13 @@ bool ParseShiftJournal(const std::string& text, TShiftJournal& journal)
         else if (key == "name")
             ok = ParseRename(value, j.Name);
         else if (key == "leftover" || key == "drop") {
-            ok = PlainName(value);
+            ok = IsPlainRecordName(value);
             (key == "drop" ? j.Drop : j.Leftovers).push_back(value);
         }
         if (!ok)
             return false;
     }
-    if (j.Phase < 1 || !PlainName(j.Underlay) || !PlainName(j.Bounds))
+    if (j.Phase < 1 || !IsPlainRecordName(j.Underlay) || !IsPlainRecordName(j.Bounds))
         return false;
     journal = std::move(j);
     return true;
