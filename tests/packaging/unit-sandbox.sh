@@ -76,6 +76,11 @@ env_args=()
 while read -r line; do
   [ -n "$line" ] && env_args+=("$(expand "$line")")
 done < <(setting Environment)
+# A sanitizer build keeps its settings (suppressions of third-party leaks among them)
+# inside the sandbox; the unit itself sets none.
+for v in ASAN_OPTIONS UBSAN_OPTIONS LSAN_OPTIONS; do
+  [ -n "${!v:-}" ] && env_args+=("$v=${!v}")
+done
 
 # "+" start commands: outside the sandbox, as the user.
 while read -r line; do
