@@ -1,6 +1,7 @@
 // Creating, replacing, renaming, copying and deleting files. Every target name is
 // resolved ignoring case first, so that a write reaches the existing case-variant.
 #include "core/Files.h"
+#include "core/StaleTemp.h"
 #include <cerrno>
 #include <cstdio>
 #include <string>
@@ -65,7 +66,7 @@ bool LExists(const std::string& path)
 std::string WriteTempFile(const std::string& folder, const std::string& bytes, mode_t mode)
 {
     // The writer's process id in the name tells the start-up sweep whether it still writes.
-    std::string name = folder + ".stormfetch-" + std::to_string(::getpid()) + "-XXXXXX.part";
+    std::string name = folder + ".stormfetch-" + TempWriterTag() + "-XXXXXX.part";
     const int raw = ::mkstemps(name.data(), 5);
     if (raw < 0)
         return {};

@@ -63,6 +63,47 @@ TEST(StaleTemp, OwnNamesAreRecognisedWithTheirProcessId)
         EXPECT_FALSE(IsOwnTempName(other, pid)) << other;
 }
 
+TEST(StaleTemp, NamesCarryTheWritersMachine)
+{
+    long long pid = -1;
+    std::string host = "x";
+    EXPECT_TRUE(IsOwnTempName(".stormfetch-4242@radar-pc-aZ09xy.part", pid, &host));
+    EXPECT_EQ(pid, 4242);
+    EXPECT_EQ(host, "radar-pc");
+    EXPECT_TRUE(IsOwnTempName(".LOT_N0R_0.bmp.77@server2.part", pid, &host));
+    EXPECT_EQ(pid, 77);
+    EXPECT_EQ(host, "server2");
+    EXPECT_TRUE(IsOwnTempName(".LOT_N0R_0.bmp.4242.part", pid, &host));
+    EXPECT_EQ(host, "");
+    for (const char* other : {".stormfetch-4242@-aZ09xy.part", ".LOT.bmp.42@.part", ".LOT.bmp.@pc.part"})
+        EXPECT_FALSE(IsOwnTempName(other, pid, &host)) << other;
+
+    // What this process writes is recognised as its own, on this machine.
+    const std::string tag = TempWriterTag();
+    ASSERT_TRUE(IsOwnTempName(ExtractFileName(OwnTempPath("/u/LOT_N0R_0.bmp")), pid, &host));
+    EXPECT_EQ(pid, (long long)::getpid());
+    EXPECT_EQ(std::to_string(pid) + "@" + host, tag);
+}
+
+TEST(StaleTemp, AnotherMachinesTemporaryIsJudgedByItsAge)
+{
+    // A Server copies into a Client's underlay folder: its process id means nothing here,
+    // so a copy under way at the Client's start must stay, and one its writer left goes.
+    TCoreEnv e;
+    const std::string d = e.Dir.Path();
+    const time_t now = ::time(nullptr);
+    const std::string dead = std::to_string(DeadPid());
+    e.Dir.Write(".stormfetch-" + dead + "@otherbox-abc123.part", "x");           // being written now
+    SetAge(e.Dir.Write(".LOT_N0R_0.gif." + dead + "@otherbox.part", "x"), now, 2 * 3600); // left long ago
+    const std::string here = TempWriterTag().substr(TempWriterTag().find('@')); // "@<this machine>"
+    const std::string localDead = ".MKX_N0R_0.bmp." + dead + here + ".part";
+    e.Dir.Write(localDead, "x"); // this machine's, its writer gone: at once
+
+    const auto removed = RemoveStaleTempFilesIn(d);
+    EXPECT_EQ(removed.size(), 2u);
+    EXPECT_EQ(Names(d), std::vector<std::string>{".stormfetch-" + dead + "@otherbox-abc123.part"});
+}
+
 TEST(StaleTemp, ASaveCutShortLeavesATemporaryTheNextStartKnowsAndRemoves)
 {
     TCoreEnv e;
@@ -89,7 +130,7 @@ TEST(StaleTemp, ASaveCutShortLeavesATemporaryTheNextStartKnowsAndRemoves)
     EXPECT_TRUE(Names(d).empty());
 
     const std::string beside = OwnTempPath(d + "LOT_N0R_0.bmp");
-    EXPECT_EQ(beside, d + ".LOT_N0R_0.bmp." + std::to_string(::getpid()) + ".part");
+    EXPECT_EQ(beside, d + ".LOT_N0R_0.bmp." + TempWriterTag() + ".part");
     EXPECT_TRUE(IsOwnTempName(ExtractFileName(beside), pid));
     EXPECT_EQ(pid, ::getpid());
 }
