@@ -42,20 +42,7 @@ bool ParseShiftJournal(const std::string& text, TShiftJournal& journal)
 {
     TShiftJournal j;
     j.Phase = 0;
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find('\n', start);
-        if (end == std::string::npos)
-            end = text.size();
-        std::string line = text.substr(start, end - start);
-        start = end + 1;
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        const size_t eq = line.find('=');
-        if (eq == std::string::npos)
-            continue;
-        const std::string key = line.substr(0, eq), value = line.substr(eq + 1);
-        bool ok = true;
+    const bool read = ForEachRecordLine(text, [&j](const std::string& key, const std::string& value) {
         if (key == "phase")
             j.Phase = value == "1" ? 1 : value == "2" ? 2 : -1;
         else if (key == "underlay")
@@ -63,16 +50,17 @@ bool ParseShiftJournal(const std::string& text, TShiftJournal& journal)
         else if (key == "bounds")
             j.Bounds = value;
         else if (key == "park")
-            ok = ParseRename(value, j.Park);
+            return ParseRename(value, j.Park);
         else if (key == "name")
-            ok = ParseRename(value, j.Name);
+            return ParseRename(value, j.Name);
         else if (key == "leftover" || key == "drop") {
-            ok = IsPlainRecordName(value);
             (key == "drop" ? j.Drop : j.Leftovers).push_back(value);
+            return IsPlainRecordName(value);
         }
-        if (!ok)
-            return false;
-    }
+        return true;
+    });
+    if (!read)
+        return false;
     if (j.Phase < 1 || !IsPlainRecordName(j.Underlay) || !IsPlainRecordName(j.Bounds))
         return false;
     journal = std::move(j);

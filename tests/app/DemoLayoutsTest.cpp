@@ -13,6 +13,7 @@
 #include "net/IemMeta.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TempDir.h"
+#include "DemoStation.h"
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -47,45 +48,6 @@ TEST(DemoIem, PublishesPngWorldFileAndScanTimeForOfferedProducts)
         EXPECT_EQ(404, DemoAnswer(missing, kStart, src).Code) << missing;
 }
 
-/// One station on the fake clock reading the demo feed with the program's own fetch,
-/// conversions and cycle.
-struct TStation {
-    TStation(const IClock& clock, const TDemoServer& server, TLayout layout, const std::string& home,
-             const std::string& underlays)
-        : S(clock, Dialogs)
-    {
-        S.ProgramDir = home;
-        S.QuorUnderlayPath = underlays;
-        ForceDirectories(home);
-        ForceDirectories(underlays);
-        S.RidgeBase = server.RidgeBase();
-        S.RidgeNatBase = server.RidgeNatBase();
-        S.IemBase = server.IemBase();
-        S.Layout = layout;
-        S.SaveGifChk.Checked = false;
-        S.LegendChk.Checked = true;
-        S.TargetCmb.Items = {underlays};
-        S.ReadMemory = [] { return TMemoryStatus{}; };
-        S.RidgeTimer.SetInterval(5000);
-        Fetch = std::make_unique<TWebFetch>(S);
-        Converter = std::make_unique<TConverter>(S);
-        Cycle = std::make_unique<TCycle>(S, ProgramCycleServices(S, *Fetch, *Converter));
-    }
-    TRadarObj& Add(const std::string& radar, const std::string& product)
-    {
-        TRadarObj r = TRadarObj::Create(S.Clock);
-        r.SetNames(radar, product, S.Naming());
-        return *S.List.Add(radar + "\t" + product, r);
-    }
-    bool Has(const std::string& name) const { return FileExists(S.QuorUnderlayPath + name); }
-
-    TScriptedDialogs Dialogs;
-    TShared S;
-    std::unique_ptr<TWebFetch> Fetch;
-    std::unique_ptr<TConverter> Converter;
-    std::unique_ptr<TCycle> Cycle;
-};
-
 class DemoLayouts : public ::testing::Test {
 protected:
     DemoLayouts() : Clock(kStart), Server(Clock, DemoRadarSource()) {}
@@ -95,7 +57,7 @@ protected:
         ASSERT_TRUE(Server.Start(&error)) << error;
     }
     /// Two cycles five minutes apart: the second sees a newer image and grows the series.
-    void TwoCycles(TStation& st, TRadarObj& site, TRadarObj& mosaic, const std::string& mosaicUnderlay)
+    void TwoCycles(TDemoStation& st, TRadarObj& site, TRadarObj& mosaic, const std::string& mosaicUnderlay)
     {
         st.Cycle->Run();
         ASSERT_EQ("OK", site.Status) << st.S.FileLbl.Caption();
@@ -131,7 +93,7 @@ protected:
 
 TEST_F(DemoLayouts, RidgeLayoutCycleOverTheDemoFeed)
 {
-    TStation st(Clock, Server, TLayout::Ridge, Dir.Path() + "ridge/", Dir.Path() + "ridge/Quor Underlays/");
+    TDemoStation st(Clock, Server, TLayout::Ridge, Dir.Path() + "ridge/", Dir.Path() + "ridge/Quor Underlays/");
     TRadarObj& lot = st.Add("IL,Chicago,LOT", "Short Range Reflectivity, N0R");
     lot.Accumulate = true;
     TRadarObj& conus = st.Add("!!ConUS,Iowa State University", ", ");
@@ -140,7 +102,7 @@ TEST_F(DemoLayouts, RidgeLayoutCycleOverTheDemoFeed)
 
 TEST_F(DemoLayouts, IemLayoutCycleOverTheDemoFeed)
 {
-    TStation st(Clock, Server, TLayout::Iem, Dir.Path() + "iem/", Dir.Path() + "iem/Quor Underlays/");
+    TDemoStation st(Clock, Server, TLayout::Iem, Dir.Path() + "iem/", Dir.Path() + "iem/Quor Underlays/");
     TRadarObj& lot = st.Add("IL,Chicago,LOT", "Short Range Reflectivity, N0R"); // served as N0B
     lot.Accumulate = true;
     TRadarObj& composite = st.Add("!!ConUS,Iowa State University", ", ");
@@ -153,8 +115,8 @@ TEST_F(DemoLayouts, IemLayoutCycleOverTheDemoFeed)
 TEST_F(DemoLayouts, IemServerHandsPngAndWorldFileToItsClient)
 {
     const std::string clientUnderlays = Dir.Path() + "client/Quor Underlays/";
-    TStation server(Clock, Server, TLayout::Iem, Dir.Path() + "server/", Dir.Path() + "server/Quor Underlays/");
-    TStation client(Clock, Server, TLayout::Iem, Dir.Path() + "client/", clientUnderlays);
+    TDemoStation server(Clock, Server, TLayout::Iem, Dir.Path() + "server/", Dir.Path() + "server/Quor Underlays/");
+    TDemoStation client(Clock, Server, TLayout::Iem, Dir.Path() + "client/", clientUnderlays);
     server.S.TargetCmb.Items.push_back(clientUnderlays);
     client.S.ModeGrp.ItemIndex = 1;
     TRadarObj& onServer = server.Add("IL,Chicago,LOT", "Short Range Reflectivity, N0R");

@@ -15,6 +15,7 @@
 #include "net/WmsCapabilities.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TempDir.h"
+#include "DemoStation.h"
 #include <gtest/gtest.h>
 #include <algorithm>
 #include <memory>
@@ -53,43 +54,6 @@ std::vector<float> BoundsOf(const std::string& bounds)
     }
     return v;
 }
-
-struct TWmsStation {
-    TWmsStation(const IClock& clock, const TDemoServer& server, const std::string& home, const std::string& underlays)
-        : S(clock, Dialogs)
-    {
-        S.ProgramDir = home;
-        S.QuorUnderlayPath = underlays;
-        ForceDirectories(home);
-        ForceDirectories(underlays);
-        S.RidgeBase = server.RidgeBase();
-        S.RidgeNatBase = server.RidgeNatBase();
-        S.IemBase = server.IemBase();
-        S.WmsBase = server.WmsBase();
-        S.Layout = TLayout::Wms;
-        S.SaveGifChk.Checked = false;
-        S.LegendChk.Checked = true;
-        S.TargetCmb.Items = {underlays};
-        S.ReadMemory = [] { return TMemoryStatus{}; };
-        S.RidgeTimer.SetInterval(5000);
-        Fetch = std::make_unique<TWebFetch>(S);
-        Converter = std::make_unique<TConverter>(S);
-        Cycle = std::make_unique<TCycle>(S, ProgramCycleServices(S, *Fetch, *Converter));
-    }
-    TRadarObj& Add(const std::string& radar, const std::string& product)
-    {
-        TRadarObj r = TRadarObj::Create(S.Clock);
-        r.SetNames(radar, product, S.Naming());
-        return *S.List.Add(radar + "\t" + product, r);
-    }
-    bool Has(const std::string& name) const { return FileExists(S.QuorUnderlayPath + name); }
-
-    TScriptedDialogs Dialogs;
-    TShared S;
-    std::unique_ptr<TWebFetch> Fetch;
-    std::unique_ptr<TConverter> Converter;
-    std::unique_ptr<TCycle> Cycle;
-};
 
 class DemoWmsFeed : public ::testing::Test {
 protected:
@@ -167,7 +131,7 @@ TEST(DemoWms, MapsOfAnyBoxAtPublishedTimesAndLegends)
 
 TEST_F(DemoWmsFeed, SiteTdwrAndCompositeWithBoundsOfTheBoxAskedFor)
 {
-    TWmsStation st(Clock, Server, Dir.Path() + "wms/", Dir.Path() + "wms/Quor Underlays/");
+    TDemoStation st(Clock, Server, TLayout::Wms, Dir.Path() + "wms/", Dir.Path() + "wms/Quor Underlays/");
     TRadarObj& lot = st.Add("IL,Chicago,LOT", "Base Reflectivity, N0B");
     lot.Accumulate = true;
     TRadarObj& dfw = st.Add("TX,Dallas TDWR,DFW", "TDWR Long Range Reflectivity, TZL");
@@ -229,7 +193,7 @@ TEST_F(DemoWmsFeed, SiteTdwrAndCompositeWithBoundsOfTheBoxAskedFor)
 
 TEST_F(DemoWmsFeed, RecordWithoutALayerSaysSo)
 {
-    TWmsStation st(Clock, Server, Dir.Path() + "wms/", Dir.Path() + "wms/Quor Underlays/");
+    TDemoStation st(Clock, Server, TLayout::Wms, Dir.Path() + "wms/", Dir.Path() + "wms/Quor Underlays/");
     TRadarObj& ncr = st.Add("IL,Chicago,LOT", "Composite, NCR");
     TRadarObj& gone = st.Add("IL,Chicago,XYZ", "Base Reflectivity, N0B"); // the feed has no such layer
     st.Cycle->Run();
@@ -242,8 +206,8 @@ TEST_F(DemoWmsFeed, RecordWithoutALayerSaysSo)
 TEST_F(DemoWmsFeed, ServerHandsPngAndWrittenWorldFileToItsClient)
 {
     const std::string clientUnderlays = Dir.Path() + "client/Quor Underlays/";
-    TWmsStation server(Clock, Server, Dir.Path() + "server/", Dir.Path() + "server/Quor Underlays/");
-    TWmsStation client(Clock, Server, Dir.Path() + "client/", clientUnderlays);
+    TDemoStation server(Clock, Server, TLayout::Wms, Dir.Path() + "server/", Dir.Path() + "server/Quor Underlays/");
+    TDemoStation client(Clock, Server, TLayout::Wms, Dir.Path() + "client/", clientUnderlays);
     server.S.TargetCmb.Items.push_back(clientUnderlays);
     client.S.ModeGrp.ItemIndex = 1;
     TRadarObj& onServer = server.Add("IL,Chicago,LOT", "Base Reflectivity, N0B");
