@@ -89,7 +89,8 @@ std::string WineHelperProblem(const std::string& prefix, const std::vector<std::
     if (!helper32 && !helper64)
         return "the link helper stormfetch-link32.exe is not in " + Joined(helperFolders) +
                ": install the package that carries it, or build with mingw-w64 installed";
-    if (!(wine32 && helper32) && !(wine64 && helper64))
+    // The pairing is the link's own choice, so this reason and the link never disagree.
+    if (FindWineTools(helperFolders, pathList, loaderDir).Loader.empty())
         return wine32 ? "only stormfetch-link64.exe is installed, which needs wine64: install wine64 or the 32-bit helper"
                       : "only stormfetch-link32.exe is installed, which needs the 32-bit wine: install wine32";
     if (prefix.empty() || !IsRealWinePrefix(prefix))
