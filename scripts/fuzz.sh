@@ -4,11 +4,12 @@
 # <build>/fuzz/campaign/TARGET/; a crash, hang or leak is written as
 # <build>/fuzz/crash-*, leak-* or timeout-* (campaign mode: <build>/fuzz/findings/TARGET/).
 # Usage: scripts/fuzz.sh TARGET SECONDS          one target
-#        scripts/fuzz.sh --campaign SECONDS [TARGET...]
+#        scripts/fuzz.sh --campaign SECONDS [--runs N] [TARGET...]
 #                                               every target (or those named) for SECONDS
-#                                               each, then a table: target, runs, new
-#                                               inputs, coverage, findings; status 1 when
-#                                               anything was found
+#                                               each, or until it has run N inputs if that
+#                                               comes first, then a table: target, runs,
+#                                               seconds, new inputs, coverage, findings;
+#                                               status 1 when anything was found
 #        scripts/fuzz.sh --list                  names the targets
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
@@ -16,7 +17,7 @@ build=${STORMFETCH_FUZZ_BUILD:-$top/build-asan}
 case "$build" in /*) ;; *) build="$top/$build" ;; esac
 targets() { sed -n 's/^stormfetch_fuzzer(\([a-z_0-9]*\) .*/\1/p' "$top/fuzz/CMakeLists.txt"; }
 usage() {
-  echo "usage: scripts/fuzz.sh TARGET SECONDS | --campaign SECONDS [TARGET...] | --list; targets:"
+  echo "usage: scripts/fuzz.sh TARGET SECONDS | --campaign SECONDS [--runs N] [TARGET...] | --list; targets:"
   targets | sed 's/^/  /'
 }
 options=(-max_len=65536 -timeout=10 -rss_limit_mb=2048 -print_final_stats=1)
@@ -35,6 +36,12 @@ if [ "${1:-}" = "--campaign" ]; then
   [ $# -ge 2 ] && [[ $2 =~ ^[0-9]+$ ]] || { usage; exit 2; }
   seconds=$2
   shift 2
+  cap=()
+  if [ "${1:-}" = "--runs" ]; then
+    [ $# -ge 2 ] && [[ $2 =~ ^[0-9]+$ ]] || { usage; exit 2; }
+    cap=(-runs="$2")
+    shift 2
+  fi
   if [ $# -gt 0 ]; then chosen=("$@"); else mapfile -t chosen < <(targets); fi
   configure "${chosen[@]}"
   rows=()
@@ -45,10 +52,12 @@ if [ "${1:-}" = "--campaign" ]; then
     log="$build/fuzz/logs/$target.log"
     mkdir -p "$campaign" "$findings" "$(dirname "$log")"
     before=$(find "$findings" -type f | wc -l)
-    echo "== $target for $seconds s" >&2
+    echo "== $target for $seconds s${cap:+ or ${cap[0]#-runs=} inputs}" >&2
+    started=$SECONDS
     # A finding ends the run early with a non-zero status; the table still gets its row.
     (cd "$build/fuzz" && "$top/scripts/sanitizer-env.sh" "./$target" -max_total_time="$seconds" \
-      "${options[@]}" -artifact_prefix="$findings/" "$campaign" "$top/fuzz/corpus/$target") >"$log" 2>&1 || true
+      "${cap[@]}" "${options[@]}" -artifact_prefix="$findings/" "$campaign" "$top/fuzz/corpus/$target") >"$log" 2>&1 || true
+    took=$((SECONDS - started))
     runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
     added=$(sed -n 's/^stat::new_units_added: *//p' "$log" | tail -1)
     # Coverage at the start of the run (after the corpus is read) and at its end.
@@ -56,10 +65,10 @@ if [ "${1:-}" = "--campaign" ]; then
     cov_end=$(grep -E '^#[0-9]+' "$log" | grep ' cov: ' | tail -1 | sed -n 's/.* cov: \([0-9]*\).*/\1/p')
     found=$(( $(find "$findings" -type f | wc -l) - before ))
     [ "$found" -gt 0 ] && found_any=1
-    rows+=("$(printf '%-20s %12s %10s %16s %9s' "$target" "${runs:-?}" "${added:-?}" \
+    rows+=("$(printf '%-22s %12s %8s %10s %16s %9s' "$target" "${runs:-?}" "$took" "${added:-?}" \
       "${cov_start:-?} -> ${cov_end:-?}" "$found")")
   done
-  printf '%-20s %12s %10s %16s %9s\n' target runs new-inputs coverage findings
+  printf '%-22s %12s %8s %10s %16s %9s\n' target runs seconds new-inputs coverage findings
   printf '%s\n' "${rows[@]}"
   [ "$found_any" -eq 0 ] && exit 0
   echo "findings are in $build/fuzz/findings/; logs in $build/fuzz/logs/" >&2

@@ -221,7 +221,8 @@ HRESULT Redraw(IDispatch* main, const char** what)
     return hr;
 }
 
-HRESULT Zoom(IDispatch* main, double left, double top, double right, double bottom, const char** what)
+HRESULT Zoom(IDispatch* main, double left, double top, double right, double bottom, const char** what,
+             IUnknown** spent)
 {
     TRef<IUnknown> view;
     HRESULT hr = Slot<TObjectOut>(main, kSlotViewObject)(main, view.Out());
@@ -241,6 +242,10 @@ HRESULT Zoom(IDispatch* main, double left, double top, double right, double bott
     short ignored = 0;
     hr = Slot<TShowArea>(main, kSlotShowArea)(main, &left, &top, &right, &bottom, &flag, &ignored);
     *what = "zoom (29th method)";
+    if (spent) {
+        *spent = view.P;
+        view.P = nullptr;
+    }
     return hr;
 }
 

@@ -45,8 +45,11 @@ HRESULT Probe(IDispatch* main);
 HRESULT Attach(bool mayStart, IDispatch** main, const char** what);
 /// The 30th method.
 HRESULT Redraw(IDispatch* main, const char** what);
-/// The 13th method, the returned object's 18th, then the 29th with the bounds.
-HRESULT Zoom(IDispatch* main, double left, double top, double right, double bottom, const char** what);
+/// The 13th method, the returned object's 18th, then the 29th with the bounds. With
+/// spent, the returned object is handed over instead of released here, so a caller
+/// can answer before its release makes one more round trip to the map program.
+HRESULT Zoom(IDispatch* main, double left, double top, double right, double bottom, const char** what,
+             IUnknown** spent = nullptr);
 /// A whole argument as a double; false for anything else (no partial numbers).
 bool ParseDouble(const char* text, double& value);
 

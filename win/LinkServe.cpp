@@ -167,8 +167,11 @@ private:
         double b[4] = {};
         if (verb == "zoom" && w.size() == 5 && ParseDouble(w[1].c_str(), b[0]) && ParseDouble(w[2].c_str(), b[1]) &&
             ParseDouble(w[3].c_str(), b[2]) && ParseDouble(w[4].c_str(), b[3])) {
-            return Call([&b](IDispatch* main, const char** what) { return Zoom(main, b[0], b[1], b[2], b[3], what); },
-                        "zoom");
+            return Call(
+                [this, &b](IDispatch* main, const char** what) {
+                    return Zoom(main, b[0], b[1], b[2], b[3], what, m_spent.Out());
+                },
+                "zoom");
         }
         Say("error usage: connect | attach | redraw | zoom LEFT TOP RIGHT BOTTOM | quit");
         return true;
@@ -210,9 +213,11 @@ private:
         HRESULT hr = call(m_main.P, &what);
         if (SUCCEEDED(hr)) {
             Say("ok");
+            m_spent.Reset(); // after the answer: the release is one more round trip
             return true;
         }
         Say("error " + FailText(what, hr));
+        m_spent.Reset();
         if (!IsServerGone(hr))
             return true;
         Drop();
@@ -259,6 +264,7 @@ private:
 
     TInput m_input;
     TRef<IDispatch> m_main;
+    TRef<IUnknown> m_spent; ///< the object a zoom obtained, released once the zoom is answered
     TSink m_sink;
     TAdvice m_advice;
     DWORD m_lastProbe = 0;

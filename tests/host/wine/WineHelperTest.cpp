@@ -17,6 +17,7 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QThread>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -331,16 +332,10 @@ TEST_F(WineHelper, WatchEndsWith0OnTheClosingEventAnd1WhenTheServerDies)
     EXPECT_NE(lost.readAllStandardError().toStdString().find("went away"), std::string::npos);
 }
 
-/// The program with a home whose settings point RIDGE at the test server, whose list
-/// holds LOT N0R, and no Link section; returns its standard output.
-std::string RunProgramOnce(const std::string& home, const std::string& prefix, bool redraw)
+/// A home whose settings point RIDGE at base, whose list holds LOT N0R, and no Link section.
+void PrepareHome(const std::string& home, const std::string& base, bool redraw)
 {
     TSystemClock clock;
-    TDemoServer server(clock, DemoRadarSource());
-    std::string error;
-    if (!server.Start(&error))
-        return "test server: " + error;
-    const std::string base = "http://127.0.0.1:" + std::to_string(server.Port()) + "/";
     ForceDirectories(home + "run/");
     SaveFileAtomic(home + "stormfetch.ini", "[URL]\r\nRIDGE=" + base + "ridge/RadarImg/\r\nRIDGENAT=" + base
                                                + "ridge/Conus/RadarImg/\r\nSelectRidge=0\r\n[User]\r\nLogErrors=1\r\n"
@@ -353,27 +348,49 @@ std::string RunProgramOnce(const std::string& home, const std::string& prefix, b
                TNaming{base + "ridge/RadarImg/", base + "ridge/Conus/RadarImg/", false});
     list.Add("IL,Chicago,LOT\tShort Range Reflectivity, N0R", std::move(r));
     SaveFileAtomic(home + kListFileWriteName, ListText(list));
+}
 
-    QProcess p;
+/// Starts the program on home; it finds its channel under home's run/ folder.
+void StartProgram(QProcess& p, const std::string& home, const QStringList& args)
+{
     auto env = QProcessEnvironment::systemEnvironment();
     env.insert("XDG_RUNTIME_DIR", QString::fromStdString(home + "run/"));
     env.remove("DISPLAY");
     env.remove("WAYLAND_DISPLAY");
     p.setProcessEnvironment(env);
     p.setProgram(SF_STORMFETCH_BINARY);
-    p.setArguments({"--home", QString::fromStdString(home), "--once", "--headless", "--wineprefix",
-                    QString::fromStdString(prefix)});
+    p.setArguments(QStringList{"--home", QString::fromStdString(home)} + args);
     p.start();
-    // The test server lives in this process: keep serving while the program runs.
+}
+
+/// Waits for p's end while this process's event loop runs (the test server lives here);
+/// false when it had to be killed at the bound.
+bool FinishServing(QProcess& p, int ms = kProcessMs)
+{
     QElapsedTimer t;
     t.start();
-    while (!p.waitForFinished(10) && t.elapsed() < kProcessMs)
+    while (!p.waitForFinished(10) && t.elapsed() < ms)
         QCoreApplication::processEvents();
-    if (p.state() != QProcess::NotRunning) {
-        p.kill();
-        p.waitForFinished(5000);
+    if (p.state() == QProcess::NotRunning)
+        return true;
+    p.kill();
+    p.waitForFinished(5000);
+    return false;
+}
+
+/// The program (see PrepareHome) run once; returns "exit N" and its standard output.
+std::string RunProgramOnce(const std::string& home, const std::string& prefix, bool redraw)
+{
+    TSystemClock clock;
+    TDemoServer server(clock, DemoRadarSource());
+    std::string error;
+    if (!server.Start(&error))
+        return "test server: " + error;
+    PrepareHome(home, "http://127.0.0.1:" + std::to_string(server.Port()) + "/", redraw);
+    QProcess p;
+    StartProgram(p, home, {"--once", "--headless", "--wineprefix", QString::fromStdString(prefix)});
+    if (!FinishServing(p))
         return "the program did not end";
-    }
     return "exit " + std::to_string(p.exitCode()) + "\n" + p.readAllStandardOutput().toStdString();
 }
 
@@ -546,6 +563,77 @@ TEST_F(WineHelper, ConnectStartsTheMapProgramAgainAfterItWasKilled)
     EXPECT_TRUE(link.Redraw(&error)) << error;
     CloseStandIn();
     EXPECT_TRUE(PumpUntil([&] { return closings == 1; })) << ReadText(LogPath());
+}
+
+/// A whole number from the environment, else fallback.
+int EnvInt(const char* name, int fallback)
+{
+    const char* text = getenv(name);
+    return text && std::atoi(text) > 0 ? std::atoi(text) : fallback;
+}
+
+/// One instance of the map program, over its life: linked once, one sink, every redraw sent to it made.
+void ExpectOneLink(const std::vector<std::string>& calls, size_t redraws, const std::string& log)
+{
+    EXPECT_EQ(CountOf(calls, "link 1"), 1u) << log;
+    EXPECT_EQ(CountOf(calls, "link 2"), 0u) << log;
+    EXPECT_EQ(CountOf(calls, "advise 1"), 1u) << log;
+    EXPECT_EQ(CountOf(calls, "advise 2"), 0u) << log;
+    EXPECT_GE(CountOf(calls, "method 30"), redraws) << log;
+}
+
+// The whole program over a long run: every redraw goes through one link per instance of
+// the map program, and two kills of it, each followed by its user starting it again,
+// need nothing of ours. STORMFETCH_LINK_RUN_SECONDS and STORMFETCH_LINK_RUN_REDRAWS
+// stretch it (600 and 100 make the ten-minute run).
+TEST_F(WineHelper, ALongRunKeepsOneLinkPerMapProgramThroughTwoKills)
+{
+    const int seconds = EnvInt("STORMFETCH_LINK_RUN_SECONDS", 20);
+    const int redraws = std::max(3, EnvInt("STORMFETCH_LINK_RUN_REDRAWS", 12));
+    TSystemClock clock;
+    TDemoServer server(clock, DemoRadarSource());
+    std::string error;
+    ASSERT_TRUE(server.Start(&error)) << error;
+    const std::string home = s_dir->Path() + "longrun/";
+    PrepareHome(home, "http://127.0.0.1:" + std::to_string(server.Port()) + "/", true);
+    StartStandIn();
+    QProcess program;
+    StartProgram(program, home, {"--headless", "--run-for", QString::number(seconds + 600), "--wineprefix",
+                                 QString::fromStdString(s_prefix)});
+    // The first underlay is redrawn by the program itself.
+    ASSERT_TRUE(PumpUntil([&] { return CountOf(Calls(), "method 30") > 0 || program.state() == QProcess::NotRunning; }));
+    ASSERT_EQ(program.state(), QProcess::Running) << program.readAllStandardError().toStdString();
+
+    auto send = [&](const QString& verb) {
+        QProcess client;
+        StartProgram(client, home, {"--send", verb});
+        const bool ended = FinishServing(client);
+        return std::make_pair(ended ? client.exitCode() : -1, client.readAllStandardOutput().toStdString() +
+                                                                  client.readAllStandardError().toStdString());
+    };
+    QElapsedTimer t;
+    t.start();
+    size_t sentHere = 1; // the program's own first redraw
+    for (int i = 0; i < redraws; ++i) {
+        const qint64 due = 1000LL * seconds * i / redraws;
+        PumpUntil([&] { return t.elapsed() >= due; }, seconds * 1000 + 1000);
+        if (i == redraws / 3 || i == 2 * redraws / 3) {
+            ExpectOneLink(Calls(), sentHere, ReadText(LogPath()));
+            StopStandIn(false); // killed; its user starts it again
+            StartStandIn();
+            sentHere = 0;
+        }
+        const auto [code, said] = send("redraw");
+        EXPECT_EQ(code, 0) << "redraw " << i << ": " << said;
+        ++sentHere;
+    }
+    ExpectOneLink(Calls(), sentHere, ReadText(LogPath()));
+    const auto [code, said] = send("close");
+    EXPECT_EQ(code, 0) << said;
+    ASSERT_TRUE(FinishServing(program));
+    EXPECT_EQ(program.exitCode(), 0) << program.readAllStandardError().toStdString();
+    // The program's end takes the sink back.
+    EXPECT_TRUE(WaitForCall("unadvise 0", 10000)) << ReadText(LogPath());
 }
 
 TEST_F(WineHelper, The32BitHelperRunsUnder32BitWine)
