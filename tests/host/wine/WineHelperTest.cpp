@@ -78,6 +78,10 @@ protected:
         // One wineserver for the whole binary. Debian runs it with -p0, so it would end
         // whenever no Wine process is left (between cases) and the next process would
         // race its shutdown and the start of a new one; -p keeps it until -k.
+        // A Wine process that finds no wineserver starts one itself and, when that start
+        // fails, exits with the start's own status instead of its program's: a helper's
+        // usage error once ended 127 here (the status the Debian wineserver script gives
+        // when its exec fails). With the server started here, no case's process starts one.
         StartWineServer();
     }
     static void TearDownTestSuite()
