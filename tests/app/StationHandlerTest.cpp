@@ -15,8 +15,10 @@
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QThread>
+#include <QTimer>
 #include <gtest/gtest.h>
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <sstream>
 #include <thread>
@@ -29,10 +31,23 @@ namespace {
 class TFlakyLink : public TAcceptLink {
 public:
     bool FailRedraw = false, FailZoom = false;
+    int FailNext = 0; ///< how many of the next redraws fail
+    /// Runs inside the next redraw call, while the link is busy with it.
+    std::function<void()> DuringRedraw;
+    bool Busy() const override { return m_inCall; }
     bool Redraw(std::string* error) override
     {
-        if (!FailRedraw)
+        if (DuringRedraw) {
+            const std::function<void()> during = std::move(DuringRedraw);
+            DuringRedraw = nullptr;
+            m_inCall = true;
+            during();
+            m_inCall = false;
+        }
+        if (!FailRedraw && FailNext == 0)
             return TAcceptLink::Redraw(error);
+        if (FailNext > 0)
+            --FailNext;
         if (error)
             *error = "the map program is busy";
         return false;
@@ -45,6 +60,9 @@ public:
             *error = "no such view";
         return false;
     }
+
+private:
+    bool m_inCall = false;
 };
 
 struct TAnswer {
@@ -213,6 +231,19 @@ TEST_F(StationHandler, AFailedRedrawIsAFailureAndExtraWordsAUsageError)
         << off->Text;
 }
 
+TEST_F(StationHandler, ARedrawWhoseFileTextSaysErrorIsAFailure)
+{
+    // The command's redraw fails; one asked for while it ran (a new underlay) is made after
+    // it and leaves the status bar at "Redrawing map": the file text still tells of the failure.
+    link->FailNext = 1;
+    link->DuringRedraw = [this] { S().RedrawBtn.Click(); };
+    auto redraw = Send("send", {"redraw"});
+    ASSERT_TRUE(redraw->Done);
+    ASSERT_EQ(S().Sbar.Panel(0), "Redrawing map");
+    EXPECT_EQ(redraw->Status, 1) << redraw->Text;
+    EXPECT_EQ(redraw->Text.rfind("Error attempting to redraw UiView", 0), 0u) << redraw->Text;
+}
+
 TEST_F(StationHandler, DownloadFailuresAndAmbiguousKeysAreNeverStatusZero)
 {
     // A site the feed does not publish: its listing is not found.
@@ -275,6 +306,28 @@ TEST_F(StationHandler, ListCommandsWaitWhileACycleRuns)
     EXPECT_EQ(Find("WI,Milwaukee,MKX"), -1);
 }
 
+TEST_F(StationHandler, ListCommandsWaitForTheCycleOfADownloadCommand)
+{
+    // A remove that comes in while the download command's cycle pumps events.
+    std::shared_ptr<TAnswer> remove;
+    bool doneAtOnce = true, goneAtOnce = true;
+    QTimer::singleShot(0, [&] {
+        remove = Send("remove", {"MKX N0R"});
+        doneAtOnce = remove->Done;
+        goneAtOnce = Find("WI,Milwaukee,MKX") < 0;
+    });
+    auto download = Send("send", {"download"});
+    ASSERT_TRUE(download->Done);
+    ASSERT_TRUE(remove) << "the download pumped no events";
+    EXPECT_FALSE(doneAtOnce) << remove->Text;
+    EXPECT_FALSE(goneAtOnce);
+    EXPECT_EQ(download->Status, 0) << download->Text;
+    Serve(*remove, 5000);
+    ASSERT_TRUE(remove->Done);
+    EXPECT_EQ(remove->Status, 0) << remove->Text;
+    EXPECT_EQ(Find("WI,Milwaukee,MKX"), -1);
+}
+
 TEST(StationReply, ADroppedReplyIsAFailure)
 {
     TAnswer answer;
@@ -329,4 +382,58 @@ TEST(StationReply, AConnectionClosedWithoutAnAnswerIsAFailure)
     EXPECT_TRUE(r.Connected);
     EXPECT_NE(r.Status, 0);
     EXPECT_NE(err.str().find("closed the connection without an answer"), std::string::npos) << err.str();
+}
+
+namespace {
+
+// A copy's channel in this thread and a sender in another; the sender's outcome and what it printed.
+struct TChannelExchange {
+    int Status = -1;
+    std::string Err;
+};
+
+TChannelExchange Exchange(const TChannelServer::THandler& handler, int replyMs)
+{
+    test::TTempDir dir;
+    const std::string path = dir.Path() + "copy.socket";
+    QLocalServer server;
+    TChannelServer channel(server, handler);
+    TChannelExchange result;
+    if (!server.listen(QString::fromStdString(path))) {
+        result.Err = "cannot listen on " + path;
+        return result;
+    }
+    std::atomic<bool> done{false};
+    std::thread sender([&] {
+        std::ostringstream out, err;
+        result.Status = SendChannelRequest(path, {dir.Path(), "send", {"download"}}, out, err, replyMs).Status;
+        result.Err = err.str();
+        done = true;
+    });
+    while (!done)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    sender.join();
+    return result;
+}
+
+} // namespace
+
+TEST(StationReply, AReplyTheCopyDropsEndsTheSendersWaitWithAFailure)
+{
+    const TChannelExchange r = Exchange([](const TChannelRequest&, const std::shared_ptr<TChannelReply>& reply) {
+        reply->Out("partial output"); // then the handler lets the reply go
+    }, 20000);
+    EXPECT_EQ(r.Status, 1) << r.Err;
+    EXPECT_NE(r.Err.find("the running copy did not answer the command"), std::string::npos) << r.Err;
+}
+
+TEST(StationReply, AReplyNeverGivenIsAFailureOnceTheWaitEnds)
+{
+    std::shared_ptr<TChannelReply> kept;
+    const TChannelExchange r = Exchange([&](const TChannelRequest&, const std::shared_ptr<TChannelReply>& reply) {
+        kept = reply; // held and never finished
+    }, 1000);
+    EXPECT_EQ(r.Status, 1) << r.Err;
+    EXPECT_NE(r.Err.find("no answer from the running copy within 1 s"), std::string::npos) << r.Err;
+    kept.reset();
 }
