@@ -244,6 +244,34 @@ TEST_F(StationHandler, ARedrawWhoseFileTextSaysErrorIsAFailure)
     EXPECT_EQ(redraw->Text.rfind("Error attempting to redraw UiView", 0), 0u) << redraw->Text;
 }
 
+TEST_F(StationHandler, ADownloadThatRunsNoCycleIsAFailure)
+{
+    // A disabled record is passed by: nothing is downloaded.
+    const int lot = Find("IL,Chicago,LOT");
+    ASSERT_GE(lot, 0);
+    S().List[lot].Enabled = false;
+    const TDateTime before = S().List[lot].LastAttempt;
+    clock.Step(kOneMinute);
+    auto disabled = Send("send", {"download", "LOT"});
+    ASSERT_TRUE(disabled->Done);
+    EXPECT_EQ(disabled->Status, 1) << disabled->Text;
+    EXPECT_NE(disabled->Text.find("LOT N0R is disabled"), std::string::npos) << disabled->Text;
+    EXPECT_EQ(S().List[lot].LastAttempt, before);
+
+    // While a loop plays the button runs no cycle.
+    S().List[lot].Enabled = true;
+    S().FetchBusy = true;
+    auto busy = Send("send", {"download", "LOT"});
+    S().FetchBusy = false;
+    ASSERT_TRUE(busy->Done);
+    EXPECT_EQ(busy->Status, 1) << busy->Text;
+    EXPECT_EQ(S().List[lot].LastAttempt, before);
+
+    auto done = Send("send", {"download", "LOT"});
+    EXPECT_EQ(done->Status, 0) << done->Text;
+    EXPECT_NE(S().List[lot].LastAttempt, before);
+}
+
 TEST_F(StationHandler, DownloadFailuresAndAmbiguousKeysAreNeverStatusZero)
 {
     // A site the feed does not publish: its listing is not found.
@@ -274,15 +302,53 @@ TEST_F(StationHandler, DownloadFailuresAndAmbiguousKeysAreNeverStatusZero)
     ASSERT_TRUE(AddRecord(std::move(twin)));
     const int last = S().List.Count() - 1;
     const TDateTime before = S().List[last].LastAttempt;
+    const TDateTime firstBefore = S().List[last - 1].LastAttempt;
+    clock.Step(kOneMinute);
     auto same = Send("send", {"download", "LOT N0V"});
     EXPECT_EQ(same->Status, 2) << same->Text;
+    EXPECT_NE(same->Text.find("(IL,Chicago,LOT; IL,Chicago (west),LOT)"), std::string::npos) << same->Text;
     EXPECT_EQ(S().List[last].LastAttempt, before);
+    EXPECT_EQ(S().List[last - 1].LastAttempt, firstBefore);
 
-    // Only disabled records: nothing to download.
-    for (int i = 0; i < S().List.Count(); ++i)
+    // Only disabled records: nothing to download, and none of them is made due.
+    std::vector<TDateTime> next;
+    for (int i = 0; i < S().List.Count(); ++i) {
         S().List[i].Enabled = false;
+        next.push_back(S().List[i].NextAttempt);
+    }
     auto none = Send("send", {"download"});
     EXPECT_EQ(none->Status, 1) << none->Text;
+    EXPECT_EQ(none->Text.rfind("no record is enabled, so nothing was downloaded", 0), 0u) << none->Text;
+    for (int i = 0; i < S().List.Count(); ++i)
+        EXPECT_EQ(S().List[i].NextAttempt, next[size_t(i)]) << S().List[i].Radar;
+}
+
+TEST_F(StationHandler, DownloadsThatAllFailAreAFailureWhereverTheRecordsStand)
+{
+    S().List.Clear();
+    TRadarObj missing = TRadarObj::Create(clock);
+    missing.SetNames("IL,Nowhere,QQQ", "Short Range Reflectivity, N0R", S().Naming());
+    ASSERT_TRUE(AddRecord(std::move(missing)));
+    auto first = Send("send", {"download", "QQQ"}); // the list's first record
+    ASSERT_TRUE(first->Done);
+    EXPECT_EQ(first->Status, 1) << first->Text;
+    EXPECT_EQ(first->Text.rfind("QQQ N0R: Error", 0), 0u) << first->Text;
+
+    clock.Step(kOneMinute);
+    auto all = Send("send", {"download"});
+    ASSERT_TRUE(all->Done);
+    EXPECT_EQ(all->Status, 1) << all->Text;
+    EXPECT_EQ(all->Text.rfind("every download failed: QQQ N0R: Error", 0), 0u) << all->Text;
+
+    // One of two failing is said, and the run still did its work.
+    TRadarObj good = TRadarObj::Create(clock);
+    good.SetNames("WI,Milwaukee,MKX", "Short Range Reflectivity, N0R", S().Naming());
+    ASSERT_TRUE(AddRecord(std::move(good)));
+    clock.Step(kOneMinute);
+    auto some = Send("send", {"download"});
+    ASSERT_TRUE(some->Done);
+    EXPECT_EQ(some->Status, 0) << some->Text;
+    EXPECT_EQ(some->Text, "Download done; 1 of 2 records in error (stormfetch --list shows them)");
 }
 
 TEST_F(StationHandler, ListCommandsWaitWhileACycleRuns)
