@@ -31,6 +31,7 @@ struct TCheckHome {
     std::string Server = Prefix + "drive_c/Peak Systems/QuorServer9/";
     std::string Underlays = Server + "Quor Underlays/";
     std::string Ridge = "http://127.0.0.1:1/ridge/RadarImg/";
+    int TimeOut = 1; ///< seconds
     std::string Out, Err;
 
     explicit TCheckHome(const std::string& lastMap = "C:\\UIView32\\MAPS\\!!QUORSERVER9.MAP")
@@ -46,7 +47,8 @@ struct TCheckHome {
     // Settings with an address nothing answers on, so the check never waits long.
     void Ini(const std::string& extra)
     {
-        Dir.Write("stormfetch.ini", "[URL]\r\nRIDGE=" + Ridge + "\r\n[User]\r\nWebTimeOut=1\r\n" + extra);
+        Dir.Write("stormfetch.ini", "[URL]\r\nRIDGE=" + Ridge + "\r\n[User]\r\nWebTimeOut=" + std::to_string(TimeOut) +
+                                        "\r\n" + extra);
     }
     void List(bool enabled)
     {
@@ -71,6 +73,7 @@ struct TCheckHome {
     void ServedBy(const TDemoServer& server)
     {
         Ridge = server.RidgeBase();
+        TimeOut = 30; // only a refused connection may fail the GET, never a busy machine
         Ini("");
     }
     /// Whether the check blamed item first (on standard error), as a script reading the status sees it.

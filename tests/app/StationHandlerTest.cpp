@@ -463,7 +463,7 @@ TChannelExchange Exchange(const TChannelServer::THandler& handler, int replyMs)
     test::TTempDir dir;
     const std::string path = dir.Path() + "copy.socket";
     QLocalServer server;
-    TChannelServer channel(server, handler);
+    TChannelServer channel(server, handler, 60000); // a slow sender is not taken for a silent one
     TChannelExchange result;
     if (!server.listen(QString::fromStdString(path))) {
         result.Err = "cannot listen on " + path;
