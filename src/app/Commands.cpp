@@ -185,14 +185,18 @@ int FindRecord(const DownloadList& list, const std::string& key, std::string& er
 {
     const std::string wanted = Trim(key);
     int found = -1;
+    std::string sites; // the source lines of the records with that key
+    int same = 0;
     for (int i = 0; i < list.Count(); ++i) {
         if (!SameText(RecordKey(list[i]), wanted))
             continue;
-        if (found >= 0) {
-            error = "more than one record has the key \"" + wanted + "\"";
-            return -1;
-        }
+        sites += (same++ ? "; " : "") + list[i].Radar;
         found = i;
+    }
+    // Acting on one of them would be a guess: the user sees which records share the key.
+    if (same > 1) {
+        error = "more than one record has the key \"" + wanted + "\" (" + sites + "); nothing was done";
+        return -1;
     }
     if (found >= 0)
         return found;

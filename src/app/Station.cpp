@@ -354,6 +354,16 @@ void TStation::Download(const std::vector<std::string>& args, TChannelReply& rep
     }
     const TRadarObj* record = &s.List[index];
     const std::string key = RecordKey(*record);
+    // The cycle passes a disabled record by, so "done" would report a download that never ran.
+    if (!record->Enabled) {
+        reply.Finish(1, key + " is disabled, so nothing was downloaded (stormfetch --enable \"" + key + "\")");
+        return;
+    }
+    // While a loop plays or the shapefiles come in, the button runs no cycle.
+    if (s.FetchBusy) {
+        reply.Finish(1, "not available now (a loop or the shapefile download is running); try again once it has ended");
+        return;
+    }
     s.RadarGrid.Row = index + 1;
     if (!ClickForReply(s.DownloadBtn, reply))
         return;
@@ -364,13 +374,34 @@ void TStation::Download(const std::vector<std::string>& args, TChannelReply& rep
     // The record may have gone while the cycle pumped; look it up again by its key.
     std::string error;
     const int now = FindRecord(s.List, key, error);
-    if (now >= 0 && StartsWith(s.List[now].Status, "Error")) {
+    if (!args.empty() && now >= 0 && StartsWith(s.List[now].Status, "Error")) {
         reply.Finish(1, key + ": " + s.List[now].Status);
         return;
     }
     reply.Out(s.RidgeLbl.Caption());
-    reply.Finish(0, args.empty() ? "Download done" : "Download of " + key + " done" +
-                                                         (now >= 0 ? ": " + s.List[now].Status : std::string()));
+    if (!args.empty()) {
+        reply.Finish(0, "Download of " + key + " done" + (now >= 0 ? ": " + s.List[now].Status : std::string()));
+        return;
+    }
+    // Every enabled record was due, so each one's status is this cycle's outcome.
+    int enabled = 0, failed = 0;
+    std::string firstFailure;
+    for (int i = 0; i < s.List.Count(); ++i) {
+        if (!s.List[i].Enabled)
+            continue;
+        ++enabled;
+        if (StartsWith(s.List[i].Status, "Error") && failed++ == 0)
+            firstFailure = RecordKey(s.List[i]) + ": " + s.List[i].Status;
+    }
+    if (enabled > 0 && failed == enabled) {
+        reply.Finish(1, "every download failed: " + firstFailure +
+                            (failed > 1 ? " (and " + std::to_string(failed - 1) + " more; stormfetch --list shows them)"
+                                        : std::string()));
+        return;
+    }
+    reply.Finish(0, failed == 0 ? std::string("Download done")
+                                : "Download done; " + std::to_string(failed) + " of " + std::to_string(enabled) +
+                                      " records in error (stormfetch --list shows them)");
 }
 
 void TStation::Status(TChannelReply& reply)

@@ -1,6 +1,8 @@
 // The set-up check in-process: what it passes, what it fails, and the notes that
 // name a file and a line or the condition that is missing, with the fix.
 #include "app/Check.h"
+#include "app/Demo.h"
+#include "app/DemoServer.h"
 #include "app/StationReasons.h"
 #include "core/Clock.h"
 #include "core/Files.h"
@@ -8,6 +10,7 @@
 #include "core/RadarObj.h"
 #include "host/FakePrefix.h"
 #include "support/TempDir.h"
+#include "support/Unprivileged.h"
 #include <gtest/gtest.h>
 #include <sstream>
 #include <sys/stat.h>
@@ -26,6 +29,9 @@ struct TCheckHome {
     test::TTempDir Dir;
     std::string Prefix = Dir.Path() + "pfx/";
     std::string Server = Prefix + "drive_c/Peak Systems/QuorServer9/";
+    std::string Underlays = Server + "Quor Underlays/";
+    std::string Ridge = "http://127.0.0.1:1/ridge/RadarImg/";
+    int TimeOut = 1; ///< seconds
     std::string Out, Err;
 
     explicit TCheckHome(const std::string& lastMap = "C:\\UIView32\\MAPS\\!!QUORSERVER9.MAP")
@@ -41,7 +47,8 @@ struct TCheckHome {
     // Settings with an address nothing answers on, so the check never waits long.
     void Ini(const std::string& extra)
     {
-        Dir.Write("stormfetch.ini", "[URL]\r\nRIDGE=http://127.0.0.1:1/ridge/RadarImg/\r\n[User]\r\nWebTimeOut=1\r\n" + extra);
+        Dir.Write("stormfetch.ini", "[URL]\r\nRIDGE=" + Ridge + "\r\n[User]\r\nWebTimeOut=" + std::to_string(TimeOut) +
+                                        "\r\n" + extra);
     }
     void List(bool enabled)
     {
@@ -62,41 +69,100 @@ struct TCheckHome {
         Err = err.str();
         return status;
     }
+    /// The radar base answers from server, so only the item a test breaks can fail the check.
+    void ServedBy(const TDemoServer& server)
+    {
+        Ridge = server.RidgeBase();
+        TimeOut = 30; // only a refused connection may fail the GET, never a busy machine
+        Ini("");
+    }
+    /// Whether the check blamed item first (on standard error), as a script reading the status sees it.
+    bool FailedFirstOn(const std::string& item) const
+    {
+        return Has(Err, "the set-up check failed: " + item + ": ");
+    }
+};
+
+// The demo radar feed on this thread; the check's GET runs its event loop, which serves it.
+struct TServedRadar {
+    TSystemClock Clock;
+    TDemoServer Server{Clock, DemoRadarSource()};
+    TServedRadar()
+    {
+        std::string error;
+        EXPECT_TRUE(Server.Start(&error)) << error;
+    }
 };
 
 } // namespace
 
-TEST(Check, AListWithNoEnabledRecordFails)
+TEST(Check, ASoundSetupPassesWithStatusZero)
 {
+    TServedRadar radar;
     TCheckHome home;
+    home.ServedBy(radar.Server);
+    EXPECT_EQ(home.Run(), 0) << home.Out << home.Err;
+    EXPECT_TRUE(Has(home.Out, "ok    download list: 1 records, 1 enabled, 0 in error")) << home.Out;
+    EXPECT_TRUE(Has(home.Out, "ok    map on show: ")) << home.Out;
+    EXPECT_TRUE(Has(home.Out, "ok    radar base URL: GET " + radar.Server.RidgeBase())) << home.Out;
+    EXPECT_TRUE(Has(home.Out, "The set-up check found nothing that stops the station.")) << home.Out;
+    EXPECT_EQ(home.Err, "");
+}
+
+// Each of these set-ups is sound but for one item, which alone must make the status 1.
+TEST(Check, OnlyDisabledRecordsFailTheCheck)
+{
+    TServedRadar radar;
+    TCheckHome home;
+    home.ServedBy(radar.Server);
     home.List(false);
-    EXPECT_EQ(home.Run(), 1);
-    EXPECT_TRUE(Has(home.Out, "FAIL  download list: 1 records, 0 enabled")) << home.Out;
+    EXPECT_EQ(home.Run(), 1) << home.Out;
+    EXPECT_TRUE(home.FailedFirstOn("download list")) << home.Err;
+    EXPECT_TRUE(Has(home.Err, "1 records, 0 enabled, 0 in error: no record is enabled (stormfetch --enable KEY)"))
+        << home.Err;
 }
 
-TEST(Check, AnUnwritableTargetFolderFails)
+TEST(Check, AMapOtherThanTheMapServersFailsTheCheck)
 {
-    TCheckHome home;
-    // A folder this user cannot write: read-only for a user, the process file system for root.
-    std::string folder = "/proc/self/";
-    if (geteuid() != 0) {
-        folder = home.Dir.Path() + "readonly/";
-        ForceDirectories(folder);
-        chmod(folder.c_str(), 0500);
-    }
-    home.Dir.Write("TargetDirList.txt", folder + "\r\n");
-    EXPECT_EQ(home.Run(), 1);
-    EXPECT_TRUE(Has(home.Out, "FAIL  target folder: " + folder + " is not writable")) << home.Out;
-    if (geteuid() != 0)
-        chmod(folder.c_str(), 0700);
-}
-
-TEST(Check, AMapThatIsNotAMapServerMapFails)
-{
+    TServedRadar radar;
     TCheckHome home("C:\\UIView32\\MAPS\\Chicago.map");
-    EXPECT_EQ(home.Run(), 1);
-    EXPECT_TRUE(Has(home.Out, "FAIL  map on show: ")) << home.Out;
-    EXPECT_TRUE(Has(home.Out, "Chicago is not a map-server map")) << home.Out;
+    home.ServedBy(radar.Server);
+    EXPECT_EQ(home.Run(), 1) << home.Out;
+    EXPECT_TRUE(home.FailedFirstOn("map on show")) << home.Err;
+    EXPECT_TRUE(Has(home.Err, "Chicago is not a map-server map")) << home.Err;
+}
+
+TEST(Check, ATargetFolderTheStationCannotWriteFailsTheCheck)
+{
+    // Root writes into any folder, so the check runs as an ordinary user; the demo feed
+    // runs in that same process, whose event loop the check's GET turns.
+    TCheckHome home;
+    const std::string open = home.Dir.Path() + "open/", closed = home.Dir.Path() + "closed/";
+    ForceDirectories(open);
+    ForceDirectories(closed);
+    test::OpenToUnprivileged(home.Dir.Path()); // the check leaves its probe download here
+    for (const char* file : {"stormfetch.ini", "TargetDirList.txt"}) // rewritten by the child
+        test::OpenToUnprivileged(home.Dir.Path() + file);
+    test::OpenToUnprivileged(home.Underlays);
+    test::OpenToUnprivileged(open);
+    ::chmod(closed.c_str(), 0555);
+    const std::string failed = test::RunUnprivileged([&]() -> std::string {
+        TServedRadar radar;
+        home.ServedBy(radar.Server);
+        home.Dir.Write("TargetDirList.txt", open + "\r\n");
+        if (home.Run() != 0)
+            return "a writable target folder failed the check: " + home.Out + home.Err;
+        if (!Has(home.Out, "ok    target folder: " + open))
+            return "the writable target folder is not listed: " + home.Out;
+        home.Dir.Write("TargetDirList.txt", open + "\r\n" + closed + "\r\n");
+        if (home.Run() != 1)
+            return "an unwritable target folder passed the check: " + home.Out;
+        if (!home.FailedFirstOn("target folder") || !Has(home.Out, "FAIL  target folder: " + closed + " is not writable"))
+            return "the unwritable target folder is not the reason: " + home.Out + home.Err;
+        return "";
+    });
+    EXPECT_EQ(failed, "");
+    ::chmod(closed.c_str(), 0755);
 }
 
 TEST(Check, TheShapefileFolderIsListedAndNotedWhenOutsideTheMapServer)

@@ -15,8 +15,10 @@
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QThread>
+#include <QTimer>
 #include <gtest/gtest.h>
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <sstream>
 #include <thread>
@@ -29,10 +31,23 @@ namespace {
 class TFlakyLink : public TAcceptLink {
 public:
     bool FailRedraw = false, FailZoom = false;
+    int FailNext = 0; ///< how many of the next redraws fail
+    /// Runs inside the next redraw call, while the link is busy with it.
+    std::function<void()> DuringRedraw;
+    bool Busy() const override { return m_inCall; }
     bool Redraw(std::string* error) override
     {
-        if (!FailRedraw)
+        if (DuringRedraw) {
+            const std::function<void()> during = std::move(DuringRedraw);
+            DuringRedraw = nullptr;
+            m_inCall = true;
+            during();
+            m_inCall = false;
+        }
+        if (!FailRedraw && FailNext == 0)
             return TAcceptLink::Redraw(error);
+        if (FailNext > 0)
+            --FailNext;
         if (error)
             *error = "the map program is busy";
         return false;
@@ -45,6 +60,9 @@ public:
             *error = "no such view";
         return false;
     }
+
+private:
+    bool m_inCall = false;
 };
 
 struct TAnswer {
@@ -213,6 +231,47 @@ TEST_F(StationHandler, AFailedRedrawIsAFailureAndExtraWordsAUsageError)
         << off->Text;
 }
 
+TEST_F(StationHandler, ARedrawWhoseFileTextSaysErrorIsAFailure)
+{
+    // The command's redraw fails; one asked for while it ran (a new underlay) is made after
+    // it and leaves the status bar at "Redrawing map": the file text still tells of the failure.
+    link->FailNext = 1;
+    link->DuringRedraw = [this] { S().RedrawBtn.Click(); };
+    auto redraw = Send("send", {"redraw"});
+    ASSERT_TRUE(redraw->Done);
+    ASSERT_EQ(S().Sbar.Panel(0), "Redrawing map");
+    EXPECT_EQ(redraw->Status, 1) << redraw->Text;
+    EXPECT_EQ(redraw->Text.rfind("Error attempting to redraw UiView", 0), 0u) << redraw->Text;
+}
+
+TEST_F(StationHandler, ADownloadThatRunsNoCycleIsAFailure)
+{
+    // A disabled record is passed by: nothing is downloaded.
+    const int lot = Find("IL,Chicago,LOT");
+    ASSERT_GE(lot, 0);
+    S().List[lot].Enabled = false;
+    const TDateTime before = S().List[lot].LastAttempt;
+    clock.Step(kOneMinute);
+    auto disabled = Send("send", {"download", "LOT"});
+    ASSERT_TRUE(disabled->Done);
+    EXPECT_EQ(disabled->Status, 1) << disabled->Text;
+    EXPECT_NE(disabled->Text.find("LOT N0R is disabled"), std::string::npos) << disabled->Text;
+    EXPECT_EQ(S().List[lot].LastAttempt, before);
+
+    // While a loop plays the button runs no cycle.
+    S().List[lot].Enabled = true;
+    S().FetchBusy = true;
+    auto busy = Send("send", {"download", "LOT"});
+    S().FetchBusy = false;
+    ASSERT_TRUE(busy->Done);
+    EXPECT_EQ(busy->Status, 1) << busy->Text;
+    EXPECT_EQ(S().List[lot].LastAttempt, before);
+
+    auto done = Send("send", {"download", "LOT"});
+    EXPECT_EQ(done->Status, 0) << done->Text;
+    EXPECT_NE(S().List[lot].LastAttempt, before);
+}
+
 TEST_F(StationHandler, DownloadFailuresAndAmbiguousKeysAreNeverStatusZero)
 {
     // A site the feed does not publish: its listing is not found.
@@ -243,15 +302,53 @@ TEST_F(StationHandler, DownloadFailuresAndAmbiguousKeysAreNeverStatusZero)
     ASSERT_TRUE(AddRecord(std::move(twin)));
     const int last = S().List.Count() - 1;
     const TDateTime before = S().List[last].LastAttempt;
+    const TDateTime firstBefore = S().List[last - 1].LastAttempt;
+    clock.Step(kOneMinute);
     auto same = Send("send", {"download", "LOT N0V"});
     EXPECT_EQ(same->Status, 2) << same->Text;
+    EXPECT_NE(same->Text.find("(IL,Chicago,LOT; IL,Chicago (west),LOT)"), std::string::npos) << same->Text;
     EXPECT_EQ(S().List[last].LastAttempt, before);
+    EXPECT_EQ(S().List[last - 1].LastAttempt, firstBefore);
 
-    // Only disabled records: nothing to download.
-    for (int i = 0; i < S().List.Count(); ++i)
+    // Only disabled records: nothing to download, and none of them is made due.
+    std::vector<TDateTime> next;
+    for (int i = 0; i < S().List.Count(); ++i) {
         S().List[i].Enabled = false;
+        next.push_back(S().List[i].NextAttempt);
+    }
     auto none = Send("send", {"download"});
     EXPECT_EQ(none->Status, 1) << none->Text;
+    EXPECT_EQ(none->Text.rfind("no record is enabled, so nothing was downloaded", 0), 0u) << none->Text;
+    for (int i = 0; i < S().List.Count(); ++i)
+        EXPECT_EQ(S().List[i].NextAttempt, next[size_t(i)]) << S().List[i].Radar;
+}
+
+TEST_F(StationHandler, DownloadsThatAllFailAreAFailureWhereverTheRecordsStand)
+{
+    S().List.Clear();
+    TRadarObj missing = TRadarObj::Create(clock);
+    missing.SetNames("IL,Nowhere,QQQ", "Short Range Reflectivity, N0R", S().Naming());
+    ASSERT_TRUE(AddRecord(std::move(missing)));
+    auto first = Send("send", {"download", "QQQ"}); // the list's first record
+    ASSERT_TRUE(first->Done);
+    EXPECT_EQ(first->Status, 1) << first->Text;
+    EXPECT_EQ(first->Text.rfind("QQQ N0R: Error", 0), 0u) << first->Text;
+
+    clock.Step(kOneMinute);
+    auto all = Send("send", {"download"});
+    ASSERT_TRUE(all->Done);
+    EXPECT_EQ(all->Status, 1) << all->Text;
+    EXPECT_EQ(all->Text.rfind("every download failed: QQQ N0R: Error", 0), 0u) << all->Text;
+
+    // One of two failing is said, and the run still did its work.
+    TRadarObj good = TRadarObj::Create(clock);
+    good.SetNames("WI,Milwaukee,MKX", "Short Range Reflectivity, N0R", S().Naming());
+    ASSERT_TRUE(AddRecord(std::move(good)));
+    clock.Step(kOneMinute);
+    auto some = Send("send", {"download"});
+    ASSERT_TRUE(some->Done);
+    EXPECT_EQ(some->Status, 0) << some->Text;
+    EXPECT_EQ(some->Text, "Download done; 1 of 2 records in error (stormfetch --list shows them)");
 }
 
 TEST_F(StationHandler, ListCommandsWaitWhileACycleRuns)
@@ -271,6 +368,28 @@ TEST_F(StationHandler, ListCommandsWaitWhileACycleRuns)
     ASSERT_TRUE(add->Done);
     ASSERT_TRUE(remove->Done);
     EXPECT_EQ(add->Status, 0) << add->Text;
+    EXPECT_EQ(remove->Status, 0) << remove->Text;
+    EXPECT_EQ(Find("WI,Milwaukee,MKX"), -1);
+}
+
+TEST_F(StationHandler, ListCommandsWaitForTheCycleOfADownloadCommand)
+{
+    // A remove that comes in while the download command's cycle pumps events.
+    std::shared_ptr<TAnswer> remove;
+    bool doneAtOnce = true, goneAtOnce = true;
+    QTimer::singleShot(0, [&] {
+        remove = Send("remove", {"MKX N0R"});
+        doneAtOnce = remove->Done;
+        goneAtOnce = Find("WI,Milwaukee,MKX") < 0;
+    });
+    auto download = Send("send", {"download"});
+    ASSERT_TRUE(download->Done);
+    ASSERT_TRUE(remove) << "the download pumped no events";
+    EXPECT_FALSE(doneAtOnce) << remove->Text;
+    EXPECT_FALSE(goneAtOnce);
+    EXPECT_EQ(download->Status, 0) << download->Text;
+    Serve(*remove, 5000);
+    ASSERT_TRUE(remove->Done);
     EXPECT_EQ(remove->Status, 0) << remove->Text;
     EXPECT_EQ(Find("WI,Milwaukee,MKX"), -1);
 }
@@ -329,4 +448,58 @@ TEST(StationReply, AConnectionClosedWithoutAnAnswerIsAFailure)
     EXPECT_TRUE(r.Connected);
     EXPECT_NE(r.Status, 0);
     EXPECT_NE(err.str().find("closed the connection without an answer"), std::string::npos) << err.str();
+}
+
+namespace {
+
+// A copy's channel in this thread and a sender in another; the sender's outcome and what it printed.
+struct TChannelExchange {
+    int Status = -1;
+    std::string Err;
+};
+
+TChannelExchange Exchange(const TChannelServer::THandler& handler, int replyMs)
+{
+    test::TTempDir dir;
+    const std::string path = dir.Path() + "copy.socket";
+    QLocalServer server;
+    TChannelServer channel(server, handler, 60000); // a slow sender is not taken for a silent one
+    TChannelExchange result;
+    if (!server.listen(QString::fromStdString(path))) {
+        result.Err = "cannot listen on " + path;
+        return result;
+    }
+    std::atomic<bool> done{false};
+    std::thread sender([&] {
+        std::ostringstream out, err;
+        result.Status = SendChannelRequest(path, {dir.Path(), "send", {"download"}}, out, err, replyMs).Status;
+        result.Err = err.str();
+        done = true;
+    });
+    while (!done)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    sender.join();
+    return result;
+}
+
+} // namespace
+
+TEST(StationReply, AReplyTheCopyDropsEndsTheSendersWaitWithAFailure)
+{
+    const TChannelExchange r = Exchange([](const TChannelRequest&, const std::shared_ptr<TChannelReply>& reply) {
+        reply->Out("partial output"); // then the handler lets the reply go
+    }, 20000);
+    EXPECT_EQ(r.Status, 1) << r.Err;
+    EXPECT_NE(r.Err.find("the running copy did not answer the command"), std::string::npos) << r.Err;
+}
+
+TEST(StationReply, AReplyNeverGivenIsAFailureOnceTheWaitEnds)
+{
+    std::shared_ptr<TChannelReply> kept;
+    const TChannelExchange r = Exchange([&](const TChannelRequest&, const std::shared_ptr<TChannelReply>& reply) {
+        kept = reply; // held and never finished
+    }, 1000);
+    EXPECT_EQ(r.Status, 1) << r.Err;
+    EXPECT_NE(r.Err.find("no answer from the running copy within 1 s"), std::string::npos) << r.Err;
+    kept.reset();
 }
