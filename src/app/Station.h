@@ -43,6 +43,8 @@ private:
     /// Every change the views see: the loop's progress and the error log's messages.
     void Heard(const std::string& control, const std::string& text);
     void FinishLoop(int status, const std::string& text);
+    /// Answers the waiting redraws by how the latest one ended.
+    void FinishRedraw();
     /// Clicks as the command's user; false (the reply finished with the reason) when the
     /// click is not wired or showed an error.
     bool ClickForReply(const TControl& control, TChannelReply& reply);
@@ -60,6 +62,10 @@ private:
     std::string m_loopTrouble;
     QTimer m_loopWait;
     int m_loopWaitTicks = 0;
+    /// Redraws that wait for the link call that runs: the redraw is made when that call ends.
+    std::vector<std::shared_ptr<TChannelReply>> m_redrawReplies;
+    QTimer m_redrawWait;
+    int m_redrawWaitTicks = 0;
     std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
 };
 
