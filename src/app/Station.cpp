@@ -10,6 +10,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <utility>
 
 namespace sf {
 
@@ -83,6 +84,21 @@ TStation::TStation(TMain& main, TCommandDialogs& dialogs, const std::string& pro
             FinishLoop(1, "the loop did not start within " + std::to_string(kLoopStartTicks / 4) +
                               " s: " + LoopUnavailable(m_main.Shared()));
     });
+    m_redrawWait.setInterval(250);
+    QObject::connect(&m_redrawWait, &QTimer::timeout, [this] {
+        std::string why;
+        if (m_main.CloseRequested())
+            why = "the map was not redrawn: the running copy is closing";
+        else if (++m_redrawWaitTicks > kLoopStartTicks)
+            why = "the map was not redrawn within " + std::to_string(kLoopStartTicks / 4) +
+                  " s: the link call that runs has not ended";
+        if (m_redrawReplies.empty() || !why.empty())
+            m_redrawWait.stop();
+        if (why.empty())
+            return;
+        for (const std::shared_ptr<TChannelReply>& reply : std::exchange(m_redrawReplies, {}))
+            reply->Finish(1, why);
+    });
 }
 
 TStation::~TStation()
@@ -94,6 +110,13 @@ void TStation::Heard(const std::string& control, const std::string& text)
 {
     if (control == "Log")
         m_logs.push_back(text);
+    if (control == "Redraw") {
+        const TRedrawOutcome& last = m_main.Shared().LastRedraw;
+        if (m_watchRedraw && !m_firstRedraw)
+            m_firstRedraw = last;
+        if (!m_redrawReplies.empty())
+            FinishRedraw(last);
+    }
     if (!m_loopReply)
         return;
     if (control == "LoopLbl" && StartsWith(text, "Loop Start ")) {
@@ -120,6 +143,14 @@ void TStation::FinishLoop(int status, const std::string& text)
     m_loopWait.stop();
     if (reply)
         reply->Finish(status, text);
+}
+
+void TStation::FinishRedraw(const TRedrawOutcome& outcome)
+{
+    m_redrawWait.stop();
+    const TRedrawOutcome done = outcome;
+    for (const std::shared_ptr<TChannelReply>& reply : std::exchange(m_redrawReplies, {}))
+        reply->Finish(done.Ok ? 0 : 1, done.Ok ? "Map redrawn" : done.Text);
 }
 
 void TStation::Loop(const std::shared_ptr<TChannelReply>& reply)
@@ -287,20 +318,27 @@ void TStation::Send(const std::string& verb, const std::vector<std::string>& arg
                                          : "not available now: \"" + caption + "\" waits for the work that runs");
         return;
     }
-    // An error text left by an earlier attempt must not be taken for this one's outcome.
-    if (verb == "redraw" && StartsWith(s.FileLbl.Caption(), "Error"))
-        s.FileLbl.SetCaption("");
-    const std::string fileBefore = s.FileLbl.Caption();
+    if (verb == "redraw" && !m_redrawReplies.empty()) {
+        m_redrawReplies.push_back(replyPtr); // one redraw is already asked for: its outcome answers this too
+        return;
+    }
+    // A redraw is answered by the first redraw that ends after the click, as the link
+    // records it; never by the status line, which a tick running during the link call
+    // writes too.
+    m_watchRedraw = verb == "redraw";
+    m_firstRedraw.reset();
     m_running = true;
     const bool clicked = ClickForReply(*control, reply);
     m_running = false;
+    m_watchRedraw = false;
     if (!clicked)
         return;
     if (verb == "redraw") {
-        if (s.Sbar.Panel(0) != "Redrawing map" || StartsWith(s.FileLbl.Caption(), "Error"))
-            reply.Finish(1, s.FileLbl.Caption() != fileBefore ? s.FileLbl.Caption() : s.Sbar.Panel(0));
-        else
-            reply.Finish(0, "Map redrawn");
+        m_redrawReplies.push_back(replyPtr);
+        if (m_firstRedraw)
+            return FinishRedraw(*m_firstRedraw);
+        m_redrawWaitTicks = 0; // asked for during a link call: made when that call ends
+        m_redrawWait.start();
         return;
     }
     if (verb == "shapefiles") {

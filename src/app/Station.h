@@ -5,9 +5,11 @@
 #include "app/Channel.h"
 #include "app/CommandDialogs.h"
 #include "core/Controls.h"
+#include "core/Shared.h"
 #include <QTimer>
 #include <deque>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -43,6 +45,8 @@ private:
     /// Every change the views see: the loop's progress and the error log's messages.
     void Heard(const std::string& control, const std::string& text);
     void FinishLoop(int status, const std::string& text);
+    /// Answers the waiting redraws by how a redraw ended.
+    void FinishRedraw(const TRedrawOutcome& outcome);
     /// Clicks as the command's user; false (the reply finished with the reason) when the
     /// click is not wired or showed an error.
     bool ClickForReply(const TControl& control, TChannelReply& reply);
@@ -60,6 +64,12 @@ private:
     std::string m_loopTrouble;
     QTimer m_loopWait;
     int m_loopWaitTicks = 0;
+    /// Redraws that wait for the link call that runs: the redraw is made when that call ends.
+    std::vector<std::shared_ptr<TChannelReply>> m_redrawReplies;
+    QTimer m_redrawWait;
+    int m_redrawWaitTicks = 0;
+    bool m_watchRedraw = false;                ///< a redraw command's click runs
+    std::optional<TRedrawOutcome> m_firstRedraw; ///< the first redraw that ended during it
     std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
 };
 

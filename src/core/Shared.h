@@ -48,6 +48,14 @@ struct TStoredFiles {
     std::string ListName;     ///< the spelling of DownLoadList.txt that load and save use (empty: not chosen yet)
 };
 
+/// How the latest redraw of the map ended. A redraw asked for while a link call runs is
+/// made when that call ends; only then is it counted here.
+struct TRedrawOutcome {
+    unsigned Serial = 0; ///< redraws that reached an end, made or failed
+    bool Ok = false;
+    std::string Text; ///< why the latest one failed
+};
+
 struct TShared {
     explicit TShared(const IClock& clock, IDialogs& dialogs);
     TShared(const TShared&) = delete;
@@ -94,6 +102,7 @@ struct TShared {
     bool LoadingSettings = false;
     bool FirstShowDone = false;
     bool CaptionShown = false; ///< a boxed caption is drawn over the grid
+    TRedrawOutcome LastRedraw; ///< announced as "Redraw" ("done" or the reason)
 
     bool IsClient() const { return ModeGrp.ItemIndex == 1; }
     TNaming Naming() const { return {RidgeBase, RidgeNatBase, SaveGifChk.Checked, Layout, IemBase, WmsBase}; }

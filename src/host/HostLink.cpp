@@ -82,8 +82,11 @@ void THostLink::RedrawMap()
     }
     if (!m_s.RedrawChk.Checked) {
         m_s.Sbar.SetPanel(0, "Redrawing disabled, cannot redraw map");
-        if (!ConnectUiView())
+        if (!ConnectUiView()) {
+            RedrawEnded(false, "Redrawing disabled, cannot redraw map" +
+                                   (m_connectError.empty() ? std::string() : " (" + m_connectError + ")"));
             return;
+        }
     }
     m_s.Sbar.SetPanel(0, "Redrawing map");
     if (ConnectUiView()) {
@@ -96,6 +99,9 @@ void THostLink::RedrawMap()
             const std::string text = "Error attempting to redraw UiView" + (error.empty() ? "" : ": " + error);
             m_s.Sbar.SetPanel(0, text);
             AppendLog(m_s, text);
+            RedrawEnded(false, text);
+        } else {
+            RedrawEnded(true, std::string());
         }
         RunPendingRedraw();
         return;
@@ -107,6 +113,15 @@ void THostLink::RedrawMap()
     AppendLog(m_s, text);
     m_s.RedrawChk.Checked = false;
     m_s.Dialogs.Beep();
+    RedrawEnded(false, text);
+}
+
+void THostLink::RedrawEnded(bool ok, const std::string& text)
+{
+    ++m_s.LastRedraw.Serial;
+    m_s.LastRedraw.Ok = ok;
+    m_s.LastRedraw.Text = text;
+    m_s.Hub.Changed("Redraw", ok ? "done" : text);
 }
 
 void THostLink::RefreshUiViewStatus()

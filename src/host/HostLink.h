@@ -44,6 +44,8 @@ public:
 private:
     /// The redraw asked for while a link call ran, once no call runs.
     void RunPendingRedraw();
+    /// Records and announces how a redraw ended.
+    void RedrawEnded(bool ok, const std::string& text);
     TShared& m_s;
     std::unique_ptr<TclsUIV> m_client;
     TWineRegistry m_registry;

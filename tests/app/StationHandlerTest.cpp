@@ -27,14 +27,15 @@ using namespace sf;
 
 namespace {
 
-// The demo's map program, told to fail its redraw or its zoom.
+// The demo's map program, told to fail its redraw or its zoom, to be busy with another
+// call, or to let other work run during a redraw (as the wait for the helper does).
 class TFlakyLink : public TAcceptLink {
 public:
-    bool FailRedraw = false, FailZoom = false;
+    bool FailRedraw = false, FailZoom = false, BusyNow = false;
     int FailNext = 0; ///< how many of the next redraws fail
     /// Runs inside the next redraw call, while the link is busy with it.
     std::function<void()> DuringRedraw;
-    bool Busy() const override { return m_inCall; }
+    bool Busy() const override { return m_inCall || BusyNow; }
     bool Redraw(std::string* error) override
     {
         if (DuringRedraw) {
@@ -205,6 +206,33 @@ TEST_F(StationHandler, ZoomAnswersWithTheBoundsOrWhyNothingWasDone)
     auto nothing = Send("send", {"zoom"});
     EXPECT_EQ(nothing->Status, 1);
     EXPECT_NE(nothing->Text.find("nothing to zoom to: no record"), std::string::npos) << nothing->Text;
+}
+
+TEST_F(StationHandler, ARedrawIsJudgedByItsOutcomeNotByTheStatusLine)
+{
+    // A tick that runs while the link call waits writes its own status: the redraw was made.
+    link->DuringRedraw = [this] { S().Sbar.SetPanel(0, "Waiting for new files, next scheduled download attempt 12:00:00"); };
+    auto made = Send("send", {"redraw"});
+    ASSERT_TRUE(made->Done);
+    EXPECT_EQ(made->Status, 0) << made->Text;
+    EXPECT_EQ(made->Text, "Map redrawn");
+    link->DuringRedraw = nullptr;
+
+    // Asked for while another link call runs: made, and answered, when that call ends.
+    link->BusyNow = true;
+    auto waiting = Send("send", {"redraw"});
+    auto second = Send("send", {"redraw"});
+    Serve(*waiting, 300);
+    EXPECT_FALSE(waiting->Done) << waiting->Text;
+    EXPECT_FALSE(second->Done) << second->Text;
+    link->BusyNow = false;
+    link->FailRedraw = true;
+    S().Hooks.RedrawMap();
+    ASSERT_TRUE(waiting->Done);
+    ASSERT_TRUE(second->Done);
+    EXPECT_EQ(waiting->Status, 1);
+    EXPECT_NE(waiting->Text.find("the map program is busy"), std::string::npos) << waiting->Text;
+    EXPECT_EQ(second->Text, waiting->Text);
 }
 
 TEST_F(StationHandler, AFailedRedrawIsAFailureAndExtraWordsAUsageError)
