@@ -1,5 +1,6 @@
 #include "app/CommandLine.h"
 #include "core/SourceLayout.h"
+#include "core/layouts/LayoutChain.h"
 #include <cerrno>
 #include <cstdlib>
 
@@ -126,9 +127,13 @@ TParseResult ParseCommandLine(const std::vector<std::string>& args)
             o.WinePrefix = AsFolder(dir);
         } else if (name == "--layout") {
             if (!takeValue(o.Layout)) return r;
-            TLayout known = TLayout::Ridge;
-            if (!ParseLayout(o.Layout, known)) {
-                r.Error = "option --layout needs " + LayoutNames(" or ") + ", not \"" + o.Layout + "\"";
+            std::vector<TLayout> known;
+            std::string why;
+            if (!ParseLayoutList(o.Layout, known, why)) {
+                // One name keeps its own message; a list names the entry at fault.
+                r.Error = o.Layout.find(',') == std::string::npos
+                    ? "option --layout needs " + LayoutNames(" or ") + ", not \"" + o.Layout + "\""
+                    : "option --layout: " + why + " (" + LayoutNames(", ") + ")";
                 return r;
             }
         } else if (name == "--run-for") {
@@ -230,7 +235,8 @@ std::string UsageText(const std::string& homeDefault)
            "  --add RADAR [PRODUCT]    add a site (LOT, or a whole source line) with a product (default N0R)\n"
            "  --remove KEY             remove a record (KEY as --list prints it, e.g. \"LOT N0R\")\n"
            "  --enable KEY, --disable KEY, --accumulate KEY on|off\n"
-           "  --check                  check the set-up, one line per item; non-zero at the first problem\n"           "  --layout NAME            choose where the radar comes from, " + names + " ([URL] Layout)\n"
+           "  --check                  check the set-up, one line per item; non-zero at the first problem\n"           "  --layout NAME            choose where the radar comes from, " + names + " ([URL] Layout); a list\n"
+           "                           NAME,NAME asks the next when the first fails or stalls\n"
            "  --send download [KEY] | redraw | loop | zoom | delete-stale | shapefiles | status | close\n"
            "                           drive the running copy\n"
            "\n"
