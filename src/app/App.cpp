@@ -154,7 +154,11 @@ int RunStormfetch(int argc, char** argv, const TFrontEnd* frontEnd)
     std::unique_ptr<TDemoFeed> demo;
     std::string winePrefix = opt.WinePrefix;
     if (opt.Demo) {
-        demo = std::make_unique<TDemoFeed>(programDir, clock);
+        TDemoRadarSource source = DemoRadarSource();
+        TLayout stalled = TLayout::Ridge;
+        if (ParseLayout(opt.DemoStall, stalled))
+            source.Stalled = [stalled](TLayout layout, TDateTime) { return layout == stalled; };
+        demo = std::make_unique<TDemoFeed>(programDir, clock, std::move(source));
         demo->SettingsName = SettingsFileName(QCoreApplication::applicationFilePath().toStdString());
         std::vector<TLayout> chain;
         std::string why;

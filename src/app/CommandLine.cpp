@@ -136,6 +136,13 @@ TParseResult ParseCommandLine(const std::vector<std::string>& args)
                     : "option --layout: " + why + " (" + LayoutNames(", ") + ")";
                 return r;
             }
+        } else if (name == "--demo-stall") {
+            if (!takeValue(o.DemoStall)) return r;
+            TLayout known = TLayout::Ridge;
+            if (!ParseLayout(o.DemoStall, known)) {
+                r.Error = "option --demo-stall needs " + LayoutNames(" or ") + ", not \"" + o.DemoStall + "\"";
+                return r;
+            }
         } else if (name == "--run-for") {
             std::string secs;
             if (!takeValue(secs)) return r;
@@ -182,6 +189,10 @@ TParseResult ParseCommandLine(const std::vector<std::string>& args)
             return r;
         }
     }
+    if (!o.DemoStall.empty() && !o.Demo) {
+        r.Error = "--demo-stall needs --demo";
+        return r;
+    }
     if (!o.Layout.empty() && !o.Demo) {
         // Without --demo the option is the station command that stores [URL] Layout.
         if (!o.Command.Verb.empty()) {
@@ -224,6 +235,7 @@ std::string UsageText(const std::string& homeDefault)
            "  --run-for SECONDS  run, then close normally after SECONDS\n"
            "  --demo             run against a built-in radar feed and a built-in map host, in demo/ of the program folder\n"
            "  --layout NAME      with --demo: the source layout the feed is read in (default ridge)\n"
+           "  --demo-stall NAME  with --demo: that layout of the feed answers 503 (try --layout nwswms,iem)\n"
            "  --version          print the version\n"
            "  --verbose          also print the connection states of every transfer\n"
            "  --quiet            print only errors and summaries\n"

@@ -40,6 +40,9 @@ struct TDemoRadarSource {
     /// When set, the time the map service publishes at instead of utc: a publisher frozen
     /// at a time keeps answering, with its capabilities' time standing still.
     std::function<TDateTime(TDateTime utc)> WmsPublishedAt;
+    /// When set and true for a layout at a time, every file of that layout answers 503
+    /// ("--demo-stall NAME").
+    std::function<bool(TLayout layout, TDateTime utc)> Stalled;
 };
 
 /// Where the demo publishes its warning shapefile sets.
