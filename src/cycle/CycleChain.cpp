@@ -3,7 +3,6 @@
 // is asked too, and the layout with the newest image serves the attempt (PickLayout).
 // The record stays one record: its local names, series and last image time carry across
 // layouts, so a switch never fetches a picture twice nor goes back in time.
-#include "core/Text.h"
 #include "cycle/Cycle.h"
 
 namespace sf {
