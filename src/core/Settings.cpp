@@ -64,16 +64,21 @@ int ReadInt(const TIniText& ini, const char* section, const char* key, int def)
 }
 
 // The source layouts and the iem base; a layout value that is no list of known names
-// (ParseLayoutList) keeps the default layout alone.
-void ReadLayout(TShared& s, const TIniText& ini)
+// (ParseLayoutList) keeps the default layout alone. A refused list (a value with a comma)
+// leaves its reason in listError; a single unknown name stays silent, as it always was.
+void ReadLayout(TShared& s, const TIniText& ini, std::string& listError)
 {
     s.Layout = TLayout::Ridge;
     s.Fallbacks.clear();
     std::vector<TLayout> chain;
     std::string error;
-    if (ParseLayoutList(ini.ReadString(kUrl, "Layout", LayoutName(TLayout::Ridge)), chain, error)) {
+    const std::string value = ini.ReadString(kUrl, "Layout", LayoutName(TLayout::Ridge));
+    if (ParseLayoutList(value, chain, error)) {
         s.Layout = chain.front();
         s.Fallbacks.assign(chain.begin() + 1, chain.end());
+    } else if (value.find(',') != std::string::npos) {
+        listError = "Layout=" + Trim(value) + ": " + error + "; the default layout " + LayoutName(TLayout::Ridge)
+            + " alone is used";
     }
     const std::string base = Trim(ini.ReadString(kUrl, "IEM", kDefaultIemBase));
     s.IemBase = base.empty() ? std::string(kDefaultIemBase) : IncludeTrailingSlash(base);
@@ -120,7 +125,8 @@ bool LoadSettings(TShared& s, std::string* error)
     s.SelectRidge = ReadInt(ini, kUrl, "SelectRidge", 0);
     s.ProxyHost = ini.ReadString(kUrl, "ProxyHost", "");
     s.ProxyPort = ini.ReadString(kUrl, "ProxyPort", "80");
-    ReadLayout(s, ini);
+    std::string layoutError;
+    ReadLayout(s, ini, layoutError);
 
     s.TargetCmb.SetCaption(ini.ReadString(kUser, "Target", ""));
     s.RadarCmb.SetCaption(ini.ReadString(kUser, "Radar", "IL,Chicago,LOT"));
@@ -182,6 +188,9 @@ bool LoadSettings(TShared& s, std::string* error)
         AppendLog(s, file.Path() + " line " + std::to_string(odd.front()) +
                          " is not a setting ([section], key=value or ; comment) and is not read" +
                          (odd.size() > 1 ? " (" + std::to_string(odd.size() - 1) + " more such lines)" : ""));
+
+    if (!layoutError.empty())
+        AppendLog(s, file.Path() + " [URL] " + layoutError);
 
     s.LoadingSettings = false;
     if (s.Stored.SettingsHeld && error)

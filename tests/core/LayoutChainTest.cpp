@@ -126,12 +126,23 @@ TEST(LayoutChainSettings, ListIsReadInOrderAndWrittenBackWithTheKeysItUses)
 
     // A list with an unknown or repeated name is no list: the default layout alone, as an
     // unknown single name is; the fallbacks of the previous file do not linger.
+    std::string log;
+    e.S.Hub.Listeners.push_back([&log](const std::string& control, const std::string& text) {
+        if (control == "Log")
+            log += text + "\n";
+    });
     for (const char* bad : {"nwswms,nexrad", "iem,iem"}) {
         e.Dir.Write("stormfetch.ini", std::string("[URL]\r\nLayout=") + bad + "\r\n");
         LoadSettings(e.S);
         EXPECT_EQ(TLayout::Ridge, e.S.Layout) << bad;
         EXPECT_TRUE(e.S.Fallbacks.empty()) << bad;
     }
+    // The refused list is said in the error log, naming the file and the entry at fault.
+    EXPECT_NE(std::string::npos,
+              log.find("stormfetch.ini [URL] Layout=nwswms,nexrad: unknown layout \"nexrad\"; the default layout "
+                       "ridge alone is used"))
+        << log;
+    EXPECT_NE(std::string::npos, log.find("Layout=iem,iem: layout \"iem\" named twice")) << log;
 }
 
 } // namespace
