@@ -16,6 +16,7 @@
 #include "app/Station.h"
 #include "core/Files.h"
 #include "core/ProgramDir.h"
+#include "core/layouts/LayoutChain.h"
 #include <QCoreApplication>
 #include <QTimer>
 #include <cerrno>
@@ -153,9 +154,18 @@ int RunStormfetch(int argc, char** argv, const TFrontEnd* frontEnd)
     std::unique_ptr<TDemoFeed> demo;
     std::string winePrefix = opt.WinePrefix;
     if (opt.Demo) {
-        demo = std::make_unique<TDemoFeed>(programDir, clock);
+        TDemoRadarSource source = DemoRadarSource();
+        TLayout stalled = TLayout::Ridge;
+        if (ParseLayout(opt.DemoStall, stalled))
+            source.Stalled = [stalled](TLayout layout, TDateTime) { return layout == stalled; };
+        demo = std::make_unique<TDemoFeed>(programDir, clock, std::move(source));
         demo->SettingsName = SettingsFileName(QCoreApplication::applicationFilePath().toStdString());
-        (void)ParseLayout(opt.Layout, demo->Layout);
+        std::vector<TLayout> chain;
+        std::string why;
+        if (ParseLayoutList(opt.Layout, chain, why)) {
+            demo->Layout = chain.front();
+            demo->Fallbacks.assign(chain.begin() + 1, chain.end());
+        }
         std::string error;
         if (!demo->Prepare(&error)) {
             std::cerr << "stormfetch: the demo feed cannot start: " << error << std::endl;

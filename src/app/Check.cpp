@@ -7,6 +7,7 @@
 #include "core/ListFile.h"
 #include "core/Settings.h"
 #include "core/layouts/Layout.h"
+#include "core/layouts/LayoutChain.h"
 #include "core/layouts/WmsNames.h"
 #include "core/SourceLists.h"
 #include "core/StaleTemp.h"
@@ -143,33 +144,41 @@ void CheckLink(TChecker& c, TShared& s)
         c.Fail("link", which + ": Connect failed: " + (error.empty() ? std::string("no reason given") : error));
 }
 
-// The request the cycle makes first for the first enabled record: the site listing in the
-// RIDGE layout, the JSON file beside the image in the iem layout.
-std::string FirstNewnessURL(const TShared& s)
+// The request the cycle makes first for the first enabled record in a layout of the
+// station: the site listing in the RIDGE layout, the JSON file beside the image in the iem
+// layout, the layer's capabilities in the nwswms layout.
+std::string FirstNewnessURL(const TShared& s, TLayout layout)
 {
     const TRadarObj* first = nullptr;
     for (int i = 0; i < s.List.Count() && !first; ++i)
-        if (s.List[i].Enabled && (s.Layout != TLayout::Ridge || !StartsWith(s.List[i].Radar, "!!")))
+        if (s.List[i].Enabled && (layout != TLayout::Ridge || !StartsWith(s.List[i].Radar, "!!")))
             first = &s.List[i];
-    if (s.Layout == TLayout::Wms) // the layer's capabilities
-        return WmsCapabilitiesURL(first && !first->ImageURL.empty() ? first->ImageURL
-                                                                    : WmsLayerAddress(s.WmsBase, "IL,Chicago,LOT", "LOT", "N0B"));
-    if (s.Layout == TLayout::Iem) {
-        const std::string url = first ? IemMetaURL(first->ImageURL) : std::string();
+    std::string image;
+    if (first && layout == s.Layout) {
+        image = first->ImageURL;
+    } else if (first) {
+        // A later layout of the list: the addresses the cycle derives when it asks that one.
+        TNaming naming = s.Naming();
+        naming.Layout = layout;
+        image = LayoutOf(layout).Urls(*first, naming).Image;
+    }
+    if (layout == TLayout::Wms) // the layer's capabilities
+        return WmsCapabilitiesURL(first && !image.empty() ? image
+                                                          : WmsLayerAddress(s.WmsBase, "IL,Chicago,LOT", "LOT", "N0B"));
+    if (layout == TLayout::Iem) {
+        const std::string url = first ? IemMetaURL(image) : std::string();
         return url.empty() ? IemMetaURL(IemUrls(s.IemBase, false, "LOT", "N0B").Image) : url;
     }
     return SiteListingURL(s.RidgeBase, first ? first->RemoteName : std::string("LOT_N0R_0"));
 }
 
-void CheckRadarBase(TChecker& c, TShared& s)
+// GET of the first newness request in one layout; false with the reason.
+bool AskLayout(TShared& s, const std::string& url, std::string& reason, TRadarObj& probe)
 {
-    const std::string url = FirstNewnessURL(s);
     // Named as this process's temporary, so a check cut short leaves nothing past the next start.
     const std::string path = OwnTempPath(s.ProgramDir + "check.htm");
     TWebFetch web(s);
-    TRadarObj probe = TRadarObj::Create(s.Clock);
     bool ok = false;
-    std::string reason;
     try {
         ok = web.FetchFile(url, path, &probe);
         reason = StartsWith(probe.Status, "Error") ? probe.Status : s.Sbar.Panel(0);
@@ -177,14 +186,42 @@ void CheckRadarBase(TChecker& c, TShared& s)
         reason = e.what();
     }
     DeleteFile(path);
+    return ok;
+}
+
+void CheckRadarBase(TChecker& c, TShared& s)
+{
     const std::string limit = " (time-out " + std::to_string(s.RidgeTimer.Interval() / 1000) + " s)";
-    if (ok) {
-        c.Ok("radar base URL", "GET " + url + " answered" + limit);
+    if (s.Fallbacks.empty()) {
+        const std::string url = FirstNewnessURL(s, s.Layout);
+        TRadarObj probe = TRadarObj::Create(s.Clock);
+        std::string reason;
+        if (AskLayout(s, url, reason, probe)) {
+            c.Ok("radar base URL", "GET " + url + " answered" + limit);
+            return;
+        }
+        c.Fail("radar base URL", "GET " + url + " failed: " + reason + limit);
+        if (s.Layout == TLayout::Ridge && RetiredRidgeAnswer(url, probe.Status))
+            c.Note("source layout", RetiredRidgeHint());
         return;
     }
-    c.Fail("radar base URL", "GET " + url + " failed: " + reason + limit);
-    if (s.Layout == TLayout::Ridge && RetiredRidgeAnswer(url, probe.Status))
-        c.Note("source layout", RetiredRidgeHint());
+    // Several layouts: each is tried in order; the station works while one of them answers.
+    const std::vector<TLayout> chain = LayoutChainOf(s.Layout, s.Fallbacks);
+    bool any = false;
+    for (TLayout layout : chain) {
+        const std::string url = FirstNewnessURL(s, layout);
+        TRadarObj probe = TRadarObj::Create(s.Clock);
+        std::string reason;
+        const std::string name = LayoutName(layout);
+        if (AskLayout(s, url, reason, probe)) {
+            any = true;
+            c.Ok("radar base URL", name + ": GET " + url + " answered" + limit);
+        } else {
+            c.Note("radar base URL", name + ": GET " + url + " failed: " + reason + limit);
+        }
+    }
+    if (!any)
+        c.Fail("radar base URL", "none of the layouts " + LayoutListText(chain) + " answered");
 }
 
 } // namespace
@@ -289,8 +326,11 @@ int RunSetupCheck(const TCheckOptions& options, std::ostream& out, std::ostream&
         CheckFolder(c, "target folder", folder, "empty entry");
 
     CheckLink(c, s);
-    c.Ok("source layout", std::string(LayoutName(s.Layout)) + " at " + LayoutOf(s.Layout).Base(s.Naming())
-                              + " (stormfetch --layout " + LayoutNames("|") + " chooses)");
+    std::string layouts;
+    for (TLayout layout : LayoutChainOf(s.Layout, s.Fallbacks))
+        layouts += (layouts.empty() ? "" : ", then ") + std::string(LayoutName(layout)) + " at "
+            + LayoutOf(layout).Base(s.Naming());
+    c.Ok("source layout", layouts + " (stormfetch --layout " + LayoutNames("|") + " chooses)");
     CheckRadarBase(c, s);
 
     out.flush();

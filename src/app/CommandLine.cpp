@@ -1,5 +1,6 @@
 #include "app/CommandLine.h"
 #include "core/SourceLayout.h"
+#include "core/layouts/LayoutChain.h"
 #include <cerrno>
 #include <cstdlib>
 
@@ -126,9 +127,20 @@ TParseResult ParseCommandLine(const std::vector<std::string>& args)
             o.WinePrefix = AsFolder(dir);
         } else if (name == "--layout") {
             if (!takeValue(o.Layout)) return r;
+            std::vector<TLayout> known;
+            std::string why;
+            if (!ParseLayoutList(o.Layout, known, why)) {
+                // One name keeps its own message; a list names the entry at fault.
+                r.Error = o.Layout.find(',') == std::string::npos
+                    ? "option --layout needs " + LayoutNames(" or ") + ", not \"" + o.Layout + "\""
+                    : "option --layout: " + why + " (" + LayoutNames(", ") + ")";
+                return r;
+            }
+        } else if (name == "--demo-stall") {
+            if (!takeValue(o.DemoStall)) return r;
             TLayout known = TLayout::Ridge;
-            if (!ParseLayout(o.Layout, known)) {
-                r.Error = "option --layout needs " + LayoutNames(" or ") + ", not \"" + o.Layout + "\"";
+            if (!ParseLayout(o.DemoStall, known)) {
+                r.Error = "option --demo-stall needs " + LayoutNames(" or ") + ", not \"" + o.DemoStall + "\"";
                 return r;
             }
         } else if (name == "--run-for") {
@@ -177,6 +189,10 @@ TParseResult ParseCommandLine(const std::vector<std::string>& args)
             return r;
         }
     }
+    if (!o.DemoStall.empty() && !o.Demo) {
+        r.Error = "--demo-stall needs --demo";
+        return r;
+    }
     if (!o.Layout.empty() && !o.Demo) {
         // Without --demo the option is the station command that stores [URL] Layout.
         if (!o.Command.Verb.empty()) {
@@ -219,6 +235,7 @@ std::string UsageText(const std::string& homeDefault)
            "  --run-for SECONDS  run, then close normally after SECONDS\n"
            "  --demo             run against a built-in radar feed and a built-in map host, in demo/ of the program folder\n"
            "  --layout NAME      with --demo: the source layout the feed is read in (default ridge)\n"
+           "  --demo-stall NAME  with --demo: that layout of the feed answers 503 (try --layout nwswms,iem)\n"
            "  --version          print the version\n"
            "  --verbose          also print the connection states of every transfer\n"
            "  --quiet            print only errors and summaries\n"
@@ -230,7 +247,8 @@ std::string UsageText(const std::string& homeDefault)
            "  --add RADAR [PRODUCT]    add a site (LOT, or a whole source line) with a product (default N0R)\n"
            "  --remove KEY             remove a record (KEY as --list prints it, e.g. \"LOT N0R\")\n"
            "  --enable KEY, --disable KEY, --accumulate KEY on|off\n"
-           "  --check                  check the set-up, one line per item; non-zero at the first problem\n"           "  --layout NAME            choose where the radar comes from, " + names + " ([URL] Layout)\n"
+           "  --check                  check the set-up, one line per item; non-zero at the first problem\n"           "  --layout NAME            choose where the radar comes from, " + names + " ([URL] Layout); a list\n"
+           "                           NAME,NAME asks the next when the first fails or stalls\n"
            "  --send download [KEY] | redraw | loop | zoom | delete-stale | shapefiles | status | close\n"
            "                           drive the running copy\n"
            "\n"

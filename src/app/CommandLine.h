@@ -38,6 +38,7 @@ struct TCommandLine {
     std::string WinePrefix;  ///< where the host programs are found (empty: $WINEPREFIX, else ~/.wine)
     TOutputLevel Level = TOutputLevel::Normal;
     TStationCommand Command;
+    std::string DemoStall;   ///< --demo-stall NAME: that layout of the demo feed answers 503
     std::string Layout;      ///< --layout with --demo: the demo feed's layout (empty: ridge); without
                              ///< --demo the option is the command "layout"
 };

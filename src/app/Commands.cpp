@@ -5,6 +5,7 @@
 #include "core/ListHandlers.h"
 #include "core/Settings.h"
 #include "core/SourceLayout.h"
+#include "core/layouts/LayoutChain.h"
 #include "core/SourceLists.h"
 #include "core/Text.h"
 #include <algorithm>
@@ -129,17 +130,19 @@ TCommandResult RecordCommand(TShared& s, TCommandDialogs& dialogs, const std::st
     return {0, {}, done};
 }
 
-// layout NAME: stores [URL] Layout and readdresses every record for it at once, so the
+// layout NAME[,NAME...]: stores [URL] Layout and readdresses every record for it at once, so the
 // next tick of a running copy already fetches from the chosen layout.
 TCommandResult LayoutCommand(TShared& s, const std::vector<std::string>& args)
 {
-    TLayout layout = TLayout::Ridge;
-    if (!ParseLayout(args.at(0), layout))
-        return {kBadInput, {}, "unknown layout \"" + Trim(args[0]) + "\" (" + LayoutNames(", ") + ")"};
-    const std::string name = LayoutName(layout);
-    if (layout == s.Layout)
+    std::vector<TLayout> chain;
+    std::string why;
+    if (!ParseLayoutList(args.at(0), chain, why))
+        return {kBadInput, {}, why + " (" + LayoutNames(", ") + ")"};
+    const std::string name = LayoutListText(chain);
+    if (chain == LayoutChainOf(s.Layout, s.Fallbacks))
         return {0, {}, "The source layout is already " + name};
-    s.Layout = layout;
+    s.Layout = chain.front();
+    s.Fallbacks.assign(chain.begin() + 1, chain.end());
     // The other layout's source alternates mean nothing here.
     s.SelectRidge = 0;
     const TNaming naming = s.Naming();

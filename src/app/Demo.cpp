@@ -5,6 +5,8 @@
 #include "core/IniFile.h"
 #include "core/ListFile.h"
 #include "core/Settings.h"
+#include "core/layouts/LayoutChain.h"
+#include <algorithm>
 #include "host/FakePrefix.h"
 #include "host/UiViewClient.h"
 
@@ -72,9 +74,10 @@ bool TDemoFeed::Prepare(std::string* error)
     ini.Ini().WriteString("URL", "RIDGE", m_server->RidgeBase());
     ini.Ini().WriteString("URL", "RIDGENAT", m_server->RidgeNatBase());
     ini.Ini().WriteInteger("URL", "SelectRidge", 0);
-    ini.Ini().WriteString("URL", "Layout", LayoutName(Layout));
+    const std::vector<TLayout> chain = LayoutChainOf(Layout, Fallbacks);
+    ini.Ini().WriteString("URL", "Layout", LayoutListText(chain));
     ini.Ini().WriteString("URL", "IEM", m_server->IemBase());
-    if (Layout == TLayout::Wms || ini.Ini().HasKey("URL", "WMS"))
+    if (std::find(chain.begin(), chain.end(), TLayout::Wms) != chain.end() || ini.Ini().HasKey("URL", "WMS"))
         ini.Ini().WriteString("URL", "WMS", m_server->WmsBase());
     ini.Ini().WriteString("Shp", "URL", m_server->ShapefileBase());
     if (fresh) {
@@ -120,6 +123,8 @@ void TDemoFeed::Started(TConsoleView& view)
         view.Note("Demo radar feed (nwswms layout): " + m_server->WmsBase());
     else
         view.Note("Demo radar feed: " + m_server->RidgeBase() + " and " + m_server->RidgeNatBase());
+    if (!Fallbacks.empty())
+        view.Note("Demo layouts asked in order: " + LayoutListText(LayoutChainOf(Layout, Fallbacks)));
     std::string underlays = m_main ? m_main->Shared().QuorUnderlayPath : std::string();
     if (underlays.empty())
         underlays = WinePrefix() + "drive_c/Peak Systems/QuorServer9/Quor Underlays/";

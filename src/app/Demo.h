@@ -4,6 +4,7 @@
 #pragma once
 #include "app/DemoServer.h"
 #include "core/SourceLayout.h"
+#include <vector>
 #include <memory>
 #include <string>
 
@@ -40,6 +41,8 @@ public:
     std::string SettingsName = "stormfetch.ini";
     /// The source layout the program reads the feed in (the feed publishes both).
     TLayout Layout = TLayout::Ridge;
+    /// The layouts asked after it ("--demo --layout nwswms,iem").
+    std::vector<TLayout> Fallbacks;
 
 private:
     std::string m_programDir;

@@ -15,7 +15,7 @@ constexpr int kSlotMinutes = 5;
 
 std::string HttpHead(int code, const std::string& type, size_t length)
 {
-    std::string reason = code == 200 ? "OK" : code == 400 ? "Bad Request" : "Not Found";
+    std::string reason = code == 200 ? "OK" : code == 400 ? "Bad Request" : code == 503 ? "Service Unavailable" : "Not Found";
     return "HTTP/1.0 " + std::to_string(code) + " " + reason + "\r\nContent-Type: " + type
         + "\r\nContent-Length: " + std::to_string(length) + "\r\nConnection: close\r\n\r\n";
 }
@@ -75,8 +75,11 @@ TDemoAnswer DemoAnswer(const std::string& target, TDateTime utc, const TDemoRada
         return DemoFound("application/octet-stream", DemoShapefile(path.substr(shapes.size()), utc));
     // Every layout's publisher has its own paths; the first that knows the file answers.
     for (const TDemoPublisher& publisher : DemoPublishers())
-        if (TDemoAnswer a = publisher.Answer(path, query, utc, src); a.Code != 404)
+        if (TDemoAnswer a = publisher.Answer(path, query, utc, src); a.Code != 404) {
+            if (src.Stalled && src.Stalled(publisher.Layout, utc))
+                return {503, "text/html", {}}; // that layout's service is down
             return a;
+        }
     return {};
 }
 

@@ -37,6 +37,12 @@ struct TDemoRadarSource {
     std::function<std::string(const std::string& layer)> WmsLegend;
     /// When set and true for a time, the map service answers nothing (a stalled service).
     std::function<bool(TDateTime utc)> WmsStalled;
+    /// When set, the time the map service publishes at instead of utc: a publisher frozen
+    /// at a time keeps answering, with its capabilities' time standing still.
+    std::function<TDateTime(TDateTime utc)> WmsPublishedAt;
+    /// When set and true for a layout at a time, every file of that layout answers 503
+    /// ("--demo-stall NAME").
+    std::function<bool(TLayout layout, TDateTime utc)> Stalled;
 };
 
 /// Where the demo publishes its warning shapefile sets.

@@ -171,6 +171,9 @@ void TMain::FirstShow()
     // A line of its own: the start line is folded into a new log file's first line.
     if (const std::string note = LayoutStartNote(m_s.Layout, LayoutOf(m_s.Layout).Base(m_s.Naming())); !note.empty())
         AppendLog(m_s, Trim(note), TLogKind::Note);
+    for (TLayout later : m_s.Fallbacks) // the layouts asked when the first fails or stalls
+        AppendLog(m_s, std::string("Then source layout ") + LayoutName(later) + " at " + LayoutOf(later).Base(m_s.Naming())
+                           + ".", TLogKind::Note);
     if (m_parts && m_parts->LogPruner)
         m_parts->LogPruner->Tick();
     // Recovery of work an interrupted run left half done comes first (once the first

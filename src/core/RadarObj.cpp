@@ -183,6 +183,7 @@ void TRadarObj::Assign(const TRadarObj& o)
     SiteID = o.SiteID;
     LocalName = o.LocalName;
     Status = o.Status;
+    ServedBy = o.ServedBy;
     Bounds = o.Bounds;
     LegendName = o.LegendName;
     NextAttempt = o.NextAttempt;

@@ -4,6 +4,7 @@
 #include "core/DateTime.h"
 #include "core/SourceLayout.h"
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace sf {
@@ -61,6 +62,9 @@ public:
     TDateTime PrevImage = 0;   ///< UTC
     TDateTime LastAttempt = 0; ///< UTC
     std::string Status;
+    /// The layout serving the record's current attempt when the station names several and it
+    /// is not the first of them; empty otherwise. Never stored: each attempt decides anew.
+    std::optional<TLayout> ServedBy;
     bool Accumulate = false;
     bool Enabled = true;
     int32_t AccessErrors = 0;

@@ -1,4 +1,6 @@
 #include "core/Settings.h"
+#include "core/layouts/LayoutChain.h"
+#include <algorithm>
 #include <cctype>
 #include "core/Files.h"
 #include "core/IniFile.h"
@@ -61,11 +63,23 @@ int ReadInt(const TIniText& ini, const char* section, const char* key, int def)
     return (v < INT_MIN || v > INT_MAX) ? def : (int)v;
 }
 
-// The source layout and the iem base; an unknown layout value keeps the default one.
-void ReadLayout(TShared& s, const TIniText& ini)
+// The source layouts and the iem base; a layout value that is no list of known names
+// (ParseLayoutList) keeps the default layout alone. A refused list (a value with a comma)
+// leaves its reason in listError; a single unknown name stays silent, as it always was.
+void ReadLayout(TShared& s, const TIniText& ini, std::string& listError)
 {
     s.Layout = TLayout::Ridge;
-    (void)ParseLayout(ini.ReadString(kUrl, "Layout", LayoutName(TLayout::Ridge)), s.Layout);
+    s.Fallbacks.clear();
+    std::vector<TLayout> chain;
+    std::string error;
+    const std::string value = ini.ReadString(kUrl, "Layout", LayoutName(TLayout::Ridge));
+    if (ParseLayoutList(value, chain, error)) {
+        s.Layout = chain.front();
+        s.Fallbacks.assign(chain.begin() + 1, chain.end());
+    } else if (value.find(',') != std::string::npos) {
+        listError = "Layout=" + Trim(value) + ": " + error + "; the default layout " + LayoutName(TLayout::Ridge)
+            + " alone is used";
+    }
     const std::string base = Trim(ini.ReadString(kUrl, "IEM", kDefaultIemBase));
     s.IemBase = base.empty() ? std::string(kDefaultIemBase) : IncludeTrailingSlash(base);
     const std::string wms = Trim(ini.ReadString(kUrl, "WMS", kDefaultWmsBase));
@@ -75,11 +89,14 @@ void ReadLayout(TShared& s, const TIniText& ini)
 // Written once a station uses them, so a file of the default layout keeps its keys as they were.
 void WriteLayout(const TShared& s, TIniText& ini)
 {
-    if (s.Layout != TLayout::Ridge || ini.HasKey(kUrl, "Layout"))
-        ini.WriteString(kUrl, "Layout", LayoutName(s.Layout));
-    if (s.IemBase != kDefaultIemBase || ini.HasKey(kUrl, "IEM") || s.Layout != TLayout::Ridge)
+    const std::vector<TLayout> chain = LayoutChainOf(s.Layout, s.Fallbacks);
+    const auto uses = [&](TLayout l) { return std::find(chain.begin(), chain.end(), l) != chain.end(); };
+    const bool beyondRidge = s.Layout != TLayout::Ridge || !s.Fallbacks.empty();
+    if (beyondRidge || ini.HasKey(kUrl, "Layout"))
+        ini.WriteString(kUrl, "Layout", LayoutListText(chain));
+    if (s.IemBase != kDefaultIemBase || ini.HasKey(kUrl, "IEM") || beyondRidge)
         ini.WriteString(kUrl, "IEM", s.IemBase);
-    if (s.WmsBase != kDefaultWmsBase || ini.HasKey(kUrl, "WMS") || s.Layout == TLayout::Wms)
+    if (s.WmsBase != kDefaultWmsBase || ini.HasKey(kUrl, "WMS") || uses(TLayout::Wms))
         ini.WriteString(kUrl, "WMS", s.WmsBase);
 }
 
@@ -108,7 +125,8 @@ bool LoadSettings(TShared& s, std::string* error)
     s.SelectRidge = ReadInt(ini, kUrl, "SelectRidge", 0);
     s.ProxyHost = ini.ReadString(kUrl, "ProxyHost", "");
     s.ProxyPort = ini.ReadString(kUrl, "ProxyPort", "80");
-    ReadLayout(s, ini);
+    std::string layoutError;
+    ReadLayout(s, ini, layoutError);
 
     s.TargetCmb.SetCaption(ini.ReadString(kUser, "Target", ""));
     s.RadarCmb.SetCaption(ini.ReadString(kUser, "Radar", "IL,Chicago,LOT"));
@@ -170,6 +188,9 @@ bool LoadSettings(TShared& s, std::string* error)
         AppendLog(s, file.Path() + " line " + std::to_string(odd.front()) +
                          " is not a setting ([section], key=value or ; comment) and is not read" +
                          (odd.size() > 1 ? " (" + std::to_string(odd.size() - 1) + " more such lines)" : ""));
+
+    if (!layoutError.empty())
+        AppendLog(s, file.Path() + " [URL] " + layoutError);
 
     s.LoadingSettings = false;
     if (s.Stored.SettingsHeld && error)

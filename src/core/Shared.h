@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace sf {
 
@@ -74,7 +75,9 @@ struct TShared {
     std::string RidgeBase;
     std::string RidgeNatBase;
     int SelectRidge = 0;
-    TLayout Layout = TLayout::Ridge; ///< settings key Layout (section URL)
+    TLayout Layout = TLayout::Ridge; ///< settings key Layout (section URL), its first name
+    /// The layouts Layout names after the first, asked in order when it fails or stalls.
+    std::vector<TLayout> Fallbacks;
     std::string IemBase = kDefaultIemBase; ///< settings key IEM (section URL)
     std::string WmsBase = kDefaultWmsBase; ///< settings key WMS (section URL)
     std::string ProxyHost;

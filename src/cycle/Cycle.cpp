@@ -13,7 +13,10 @@ namespace sf {
 
 namespace {
 const char* const kInvalidName = "Error invalid name";
-}
+// A stopped source is asked again now and then, in case the service takes it up again;
+// under the scheduler's 15-minute ceiling so that the time stands as set.
+constexpr TDateTime kStoppedRetry = 10 * kOneMinute;
+} // namespace
 
 TCycle::TCycle(TShared& shared, TCycleServices services) : m_s(shared), m_svc(std::move(services))
 {
@@ -43,7 +46,8 @@ void TCycle::Run()
         m_ridgeBase = m_s.RidgeBase;
         m_natBase = m_s.RidgeNatBase;
         m_client = m_s.IsClient();
-        m_layout = &LayoutOf(m_s.Layout);
+        m_firstLayout = m_layout = &LayoutOf(m_s.Layout);
+        m_fallbacks = m_s.Fallbacks;
         m_s.Sbar.SetPanel(0, m_client ? "Process files from Server" : "Download files from Internet");
         m_work = std::make_unique<TRadarObj>(TRadarObj::Create(m_s.Clock));
         m_downloaded = m_processed = m_disabled = m_notDue = 0;
@@ -97,6 +101,8 @@ TCycle::TNext TCycle::DoRecord(int index)
 {
     m_index = index;
     m_recId = m_s.List[index].Id();
+    m_layout = m_firstLayout;
+    m_keepAddresses = false;
     TRadarObj* listed = &m_s.List[index];
     // A record whose names cannot be used as paths is never worked on.
     if (!listed->Enabled || listed->Status == kInvalidName) {
@@ -131,6 +137,7 @@ TCycle::TNext TCycle::DoRecord(int index)
         rec.LegendName = LegendNameOf(rec.RemoteName);
     rec.Status = "Waiting for new file";
     m_work->Assign(rec);
+    m_work->ServedBy.reset();
     m_worldName = m_layout->WorldFileName(rec);
     m_imageName = m_layout->ImageFileName(rec);
     m_pngSite = m_layout->PngSite() && !IsMosaicRecord(rec);
@@ -138,6 +145,8 @@ TCycle::TNext TCycle::DoRecord(int index)
 
     if (m_client)
         return Processing();
+    if (!m_fallbacks.empty())
+        return ChainNewness();
     switch (m_layout->Newness(rec, m_s.Naming())) {
     case TNewnessKind::SiteListing:
         return SiteNewness();
@@ -155,57 +164,100 @@ TCycle::TNext TCycle::DoRecord(int index)
 
 TCycle::TNext TCycle::SiteNewness()
 {
-    const std::string url = SiteListingURL(m_ridgeBase, m_work->RemoteName);
-    m_work->LastAttempt = Now();
-    m_svc.FetchFile(url, m_listingFile, *m_work);
-    if (Cancelled())
+    TProbe p;
+    if (ProbeListing(p, false) == TNext::Stop)
         return TNext::Stop;
-    if (!m_s.FetchResult) {
-        HintRetiredHost(url);
-        ListingUnavailable(false);
-        return TNext::Record;
-    }
-    const std::string name = m_svc.ScanSiteListing(m_listingFile);
-    DeleteIfExists(m_listingFile);
-    if (Cancelled())
-        return TNext::Stop;
-    if (name.empty()) {
-        NoListingDate(false);
-        return TNext::Record;
-    }
-    bool isNew = false;
-    NewnessVerdict(m_svc.ImageTimeFromName(name), m_layout->NewImageMinutes(false) * kOneMinute, isNew);
-    if (!isNew)
-        return TNext::Record;
-    if (FetchLegend() == TNext::Stop)
-        return TNext::Stop;
-    return FetchImages();
+    return Proceed(p);
 }
 
 TCycle::TNext TCycle::MosaicNewness()
 {
-    const std::string url = MosaicListingURL(m_work->ImageURL);
+    TProbe p;
+    if (ProbeListing(p, true) == TNext::Stop)
+        return TNext::Stop;
+    return Proceed(p);
+}
+
+TCycle::TNext TCycle::Probe(TProbe& p)
+{
+    switch (m_layout->Newness(*m_work, m_s.Naming())) {
+    case TNewnessKind::SiteListing:
+        return ProbeListing(p, false);
+    case TNewnessKind::MosaicListing:
+        return ProbeListing(p, true);
+    case TNewnessKind::ImageMeta:
+        return ProbeIem(p);
+    case TNewnessKind::Capabilities:
+        return ProbeWms(p);
+    case TNewnessKind::None:
+        break;
+    }
+    p.Untested = true;
+    return TNext::Record;
+}
+
+TCycle::TNext TCycle::ProbeListing(TProbe& p, bool mosaic)
+{
+    p.Kind = mosaic ? TNewnessKind::MosaicListing : TNewnessKind::SiteListing;
+    p.Url = mosaic ? MosaicListingURL(m_work->ImageURL) : SiteListingURL(m_ridgeBase, m_work->RemoteName);
     m_work->LastAttempt = Now();
-    m_svc.FetchFile(url, m_listingFile, *m_work);
+    m_svc.FetchFile(p.Url, m_listingFile, *m_work);
     if (Cancelled())
         return TNext::Stop;
     if (!m_s.FetchResult) {
-        HintRetiredHost(url);
-        ListingUnavailable(true);
+        p.Unavailable = true;
         return TNext::Record;
     }
-    const std::string name = m_svc.ScanMosaicListing(m_listingFile);
+    const std::string name = mosaic ? m_svc.ScanMosaicListing(m_listingFile) : m_svc.ScanSiteListing(m_listingFile);
     DeleteIfExists(m_listingFile);
     if (Cancelled())
         return TNext::Stop;
-    if (name.empty()) {
-        NoListingDate(true);
+    if (!name.empty())
+        p.Answer = {TLayoutAnswer::TKind::Time, m_svc.ImageTimeFromName(name)};
+    return TNext::Record;
+}
+
+TCycle::TNext TCycle::Proceed(const TProbe& p)
+{
+    TRadarObj& w = *m_work;
+    if (p.Untested)
+        return FetchImages(); // an address outside the layout's bases: fetched without a newness test
+    // The listings are the site's or the mosaics'; the other layouts test a mosaic record as one.
+    const bool mosaic = p.Kind == TNewnessKind::MosaicListing || (p.Kind != TNewnessKind::SiteListing && IsMosaicRecord(w));
+    switch (p.Answer.Kind) {
+    case TLayoutAnswer::TKind::NotOffered:
+        return ProductNotOffered();
+    case TLayoutAnswer::TKind::Failed:
+        if (p.Unavailable) {
+            HintRetiredHost(p.Url);
+            ListingUnavailable(mosaic);
+        } else {
+            NoListingDate(p.Kind == TNewnessKind::MosaicListing, p.Detail);
+        }
+        return TNext::Record;
+    case TLayoutAnswer::TKind::Time:
+        break;
+    }
+    if (p.Kind == TNewnessKind::ImageMeta && p.Answer.ImageTime <= Now() - kStoppedSourceDays) {
+        // The service keeps the last files of a product it no longer makes: waiting
+        // for a newer one would wait for ever, so the record says the source stopped.
+        SetStatusUnlessError(StoppedSourceStatus(w.RemoteName, p.Answer.ImageTime));
+        ShowRecordLine();
+        w.NextAttempt = Now() + kStoppedRetry + m_jitter;
+        CopyBack();
         return TNext::Record;
     }
+    // The iem image time is the newness key as the service gives it, also when it lies a
+    // few minutes ahead of the clock (the composite is stamped with its nominal frame
+    // time): the scheduler leaves such a time alone (LayoutSourceLead).
     bool isNew = false;
-    NewnessVerdict(m_svc.ImageTimeFromName(name), m_layout->NewImageMinutes(true) * kOneMinute, isNew);
+    NewnessVerdict(p.Answer.ImageTime, m_layout->NewImageMinutes(mosaic) * kOneMinute, isNew);
     if (!isNew)
         return TNext::Record;
+    if (p.Kind == TNewnessKind::Capabilities)
+        return WmsFetch(p.Caps);
+    if (p.Kind == TNewnessKind::SiteListing && FetchLegend() == TNext::Stop)
+        return TNext::Stop;
     return FetchImages();
 }
 

@@ -4,7 +4,9 @@
 #pragma once
 #include "core/Shared.h"
 #include "core/layouts/Layout.h"
+#include "core/layouts/LayoutChain.h"
 #include "cycle/CycleServices.h"
+#include "net/WmsCapabilities.h"
 #include <memory>
 #include <cstdint>
 #include <string>
@@ -28,10 +30,34 @@ private:
     TNext DoRecord(int index);
     /// The first record of the list not yet visited in this run, -1 when none is left.
     int NextUnvisited() const;
+    /// What one layout's newness test found for the working record; nothing of the
+    /// record's failure handling has run yet.
+    struct TProbe {
+        TNewnessKind Kind = TNewnessKind::None;
+        TLayoutAnswer Answer;
+        bool Untested = false;    ///< an address outside the layout: fetched without a test
+        bool Unavailable = false; ///< failed because the fetch failed (else: no time in the answer)
+        std::string Url;          ///< the address asked
+        std::string Detail;       ///< why the answer gave no time
+        std::string Status;       ///< the record's status the test left (an HTTP error text)
+        TWmsCapabilities Caps;    ///< nwswms: the layer's time and box
+    };
     TNext SiteNewness();
     TNext MosaicNewness();
     TNext IemNewness();
     TNext WmsNewness();
+    /// The newness test of m_layout for the working record, by the layout's kind.
+    TNext Probe(TProbe& p);
+    TNext ProbeListing(TProbe& p, bool mosaic);
+    TNext ProbeIem(TProbe& p);
+    TNext ProbeWms(TProbe& p);
+    /// Ends the attempt on what the test found: the failure table, or the verdict and the fetch.
+    TNext Proceed(const TProbe& p);
+    TNext WmsFetch(const TWmsCapabilities& caps);
+    /// A station of several layouts: asks them in order (PickLayout) and goes on with the one that serves.
+    TNext ChainNewness();
+    /// Points the attempt at a layout of the chain: its addresses and raw file names.
+    void UseLayout(TLayout layout, bool first);
     TNext ProductNotOffered();
     TNext NewnessVerdict(TDateTime imageTime, TDateTime interval, bool& isNew);
     TNext FetchLegend();
@@ -81,7 +107,9 @@ private:
     TDateTime m_start = 0;
     TDateTime m_offset = 0;
     std::string m_ridgeBase, m_natBase, m_workDir;
-    const ISourceLayout* m_layout = nullptr; ///< the source layout of this run
+    const ISourceLayout* m_layout = nullptr; ///< the source layout of the attempt
+    const ISourceLayout* m_firstLayout = nullptr; ///< the station's (first) layout in this run
+    std::vector<TLayout> m_fallbacks;        ///< the layouts asked after it in this run
     int m_downloaded = 0, m_processed = 0, m_disabled = 0, m_notDue = 0;
     std::string m_processedList;
     std::unique_ptr<TRadarObj> m_work;
@@ -94,6 +122,9 @@ private:
     TDateTime m_reference = 0;
     std::string m_memReport, m_worldName, m_imageName, m_listingFile;
     bool m_pngSite = false; ///< a site record whose raw image is a PNG
+    /// While a later layout serves the attempt, the listed record keeps its own addresses.
+    bool m_keepAddresses = false;
+    std::string m_ownImageURL, m_ownWorldURL, m_ownLegendName;
 };
 
 } // namespace sf

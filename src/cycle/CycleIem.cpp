@@ -9,30 +9,36 @@
 
 namespace sf {
 
-namespace {
-// A stopped source is asked again now and then, in case the service takes it up again;
-// under the scheduler's 15-minute ceiling so that the time stands as set.
-constexpr TDateTime kStoppedRetry = 10 * kOneMinute;
-} // namespace
-
 TCycle::TNext TCycle::IemNewness()
 {
+    TProbe p;
+    if (ProbeIem(p) == TNext::Stop)
+        return TNext::Stop;
+    return Proceed(p);
+}
+
+TCycle::TNext TCycle::ProbeIem(TProbe& p)
+{
     TRadarObj& w = *m_work;
-    const bool mosaic = StartsWith(w.Radar, "!!");
-    if (w.ImageURL.empty())
-        return ProductNotOffered();
-    const std::string url = IemMetaURL(w.ImageURL);
-    if (url.empty())
-        return FetchImages(); // an address outside the layout: fetched without a newness test
+    p.Kind = TNewnessKind::ImageMeta;
+    if (w.ImageURL.empty()) {
+        p.Answer.Kind = TLayoutAnswer::TKind::NotOffered;
+        return TNext::Record;
+    }
+    p.Url = IemMetaURL(w.ImageURL);
+    if (p.Url.empty()) {
+        p.Untested = true; // an address outside the layout: fetched without a newness test
+        return TNext::Record;
+    }
 
     const std::string metaFile = m_s.ProgramDir + IemMetaFileName(w.RemoteName);
     w.LastAttempt = Now();
-    m_svc.FetchFile(url, metaFile, w);
+    m_svc.FetchFile(p.Url, metaFile, w);
     if (Cancelled())
         return TNext::Stop;
     if (!m_s.FetchResult) {
         DeleteIfExists(metaFile);
-        ListingUnavailable(mosaic);
+        p.Unavailable = true;
         return TNext::Record;
     }
     std::string text, reason;
@@ -47,26 +53,11 @@ TCycle::TNext TCycle::IemNewness()
         ok = IemImageTime(text, imageTime, reason);
     DeleteIfExists(metaFile);
     if (!ok) {
-        NoListingDate(false, IemMetaFileName(w.RemoteName) + ": " + reason);
+        p.Detail = IemMetaFileName(w.RemoteName) + ": " + reason;
         return TNext::Record;
     }
-    if (imageTime <= Now() - kStoppedSourceDays) {
-        // The service keeps the last files of a product it no longer makes: waiting
-        // for a newer one would wait for ever, so the record says the source stopped.
-        SetStatusUnlessError(StoppedSourceStatus(w.RemoteName, imageTime));
-        ShowRecordLine();
-        w.NextAttempt = Now() + kStoppedRetry + m_jitter;
-        CopyBack();
-        return TNext::Record;
-    }
-    // The image time is the newness key as the service gives it, also when it lies a few
-    // minutes ahead of the clock (the composite is stamped with its nominal frame time):
-    // the scheduler leaves such a time alone (LayoutSourceLead).
-    bool isNew = false;
-    NewnessVerdict(imageTime, m_layout->NewImageMinutes(mosaic) * kOneMinute, isNew);
-    if (!isNew)
-        return TNext::Record;
-    return FetchImages();
+    p.Answer = {TLayoutAnswer::TKind::Time, imageTime};
+    return TNext::Record;
 }
 
 TCycle::TNext TCycle::ProductNotOffered()

@@ -205,8 +205,17 @@ void TCycle::CopyBack()
     // Only into the entry the working copy came from: a record deleted from the list
     // during a pump takes its attempt with it, and its neighbours stay untouched.
     const int at = ListedIndex();
-    if (at >= 0)
-        m_s.List[at].Assign(*m_work);
+    if (at < 0)
+        return;
+    TRadarObj& listed = m_s.List[at];
+    listed.Assign(*m_work);
+    if (m_keepAddresses) {
+        // A later layout's addresses serve this attempt only; the record stays addressed
+        // for the station's first layout.
+        listed.ImageURL = m_ownImageURL;
+        listed.WorldURL = m_ownWorldURL;
+        listed.LegendName = m_ownLegendName;
+    }
 }
 
 void TCycle::DeleteIfExists(const std::string& path)

@@ -13,24 +13,34 @@ namespace sf {
 
 TCycle::TNext TCycle::WmsNewness()
 {
+    TProbe p;
+    if (ProbeWms(p) == TNext::Stop)
+        return TNext::Stop;
+    return Proceed(p);
+}
+
+TCycle::TNext TCycle::ProbeWms(TProbe& p)
+{
     TRadarObj& w = *m_work;
-    const bool mosaic = IsMosaicRecord(w);
-    if (w.ImageURL.empty())
-        return ProductNotOffered();
+    p.Kind = TNewnessKind::Capabilities;
+    if (w.ImageURL.empty()) {
+        p.Answer.Kind = TLayoutAnswer::TKind::NotOffered;
+        return TNext::Record;
+    }
     const std::string layer = WmsLayerOf(w.ImageURL);
     const std::string capsName = w.RemoteName + ".xml";
     const std::string capsFile = m_s.ProgramDir + capsName;
+    p.Url = WmsCapabilitiesURL(w.ImageURL);
     w.LastAttempt = Now();
-    m_svc.FetchFile(WmsCapabilitiesURL(w.ImageURL), capsFile, w);
+    m_svc.FetchFile(p.Url, capsFile, w);
     if (Cancelled())
         return TNext::Stop;
     if (!m_s.FetchResult) {
         DeleteIfExists(capsFile);
-        ListingUnavailable(mosaic);
+        p.Unavailable = true;
         return TNext::Record;
     }
     std::string text, reason;
-    TWmsCapabilities caps;
     const int32_t size = FileSizeOf(capsFile);
     bool ok = false;
     if (size < 0 || size > (int32_t)kMaxCapabilitiesBytes)
@@ -38,17 +48,20 @@ TCycle::TNext TCycle::WmsNewness()
     else if (!ReadFileBytes(capsFile, text))
         reason = "cannot be read";
     else
-        ok = ParseWmsCapabilities(text, layer, caps, reason);
+        ok = ParseWmsCapabilities(text, layer, p.Caps, reason);
     DeleteIfExists(capsFile);
     if (!ok) {
-        NoListingDate(false, capsName + ": " + reason);
+        p.Detail = capsName + ": " + reason;
         return TNext::Record;
     }
-    bool isNew = false;
-    NewnessVerdict(caps.ImageTime, m_layout->NewImageMinutes(mosaic) * kOneMinute, isNew);
-    if (!isNew)
-        return TNext::Record;
+    p.Answer = {TLayoutAnswer::TKind::Time, p.Caps.ImageTime};
+    return TNext::Record;
+}
 
+TCycle::TNext TCycle::WmsFetch(const TWmsCapabilities& caps)
+{
+    TRadarObj& w = *m_work;
+    const bool mosaic = IsMosaicRecord(w);
     // The box and size asked for decide the geo-reference: the world file beside the
     // image says exactly that box, corner to corner.
     const TGeoBox box = mosaic ? WmsCompositeBox(caps.Box) : WmsSiteBox(caps.Box);

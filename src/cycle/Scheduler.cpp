@@ -1,4 +1,6 @@
 #include "cycle/Scheduler.h"
+#include "core/layouts/LayoutChain.h"
+#include <algorithm>
 #include "core/Log.h"
 #include "core/Pump.h"
 #include "core/SourceLayout.h"
@@ -141,7 +143,11 @@ void TScheduler::TickBody()
     m_s.DownloadBtn.Enabled = false;
     m_s.RadarGrid.Enabled = false;
 
-    // Due scan, with the corrections for a clock that was set back.
+    // Due scan, with the corrections for a clock that was set back. Any layout of the
+    // station may have served a record's last image, so the longest lead of them holds.
+    TDateTime lead = 0;
+    for (TLayout layout : LayoutChainOf(m_s.Layout, m_s.Fallbacks))
+        lead = std::max(lead, LayoutSourceLead(layout));
     bool due = false;
     for (int i = 0; i < m_s.List.Count() && !due; ++i) {
         Pump();
@@ -156,7 +162,7 @@ void TScheduler::TickBody()
             rec.NextAttempt = start - 36 * kOneSecond;
         // A last image in the future means a clock set back; the layout may date its
         // newest image a few minutes ahead, and that time must stay the newness key.
-        if (rec.LastImage > start + LayoutSourceLead(m_s.Layout))
+        if (rec.LastImage > start + lead)
             rec.LastImage = start - 36 * kOneSecond;
         if (rec.NextAttempt <= start)
             due = true;

@@ -4,6 +4,7 @@
 #pragma once
 #include "core/RadarObj.h"
 #include "core/Shared.h"
+#include "core/layouts/Layout.h"
 #include "imaging/Bitmap8.h"
 #include "imaging/Font.h"
 #include "imaging/Palette.h"
@@ -32,8 +33,12 @@ TConvertNames MosaicNames(const TShared& s, const TRadarObj& r, const std::strin
 /// (Client mode, native output): that file is the current underlay and must not be
 /// deleted as a raw file after the conversion.
 bool RawIsUnderlay(const TShared& s, const TRadarObj& r, const std::string& p);
-/// "Stormfetch 2.9.1 - Radar image <stem> from <Radar> mm/dd/yyyy hh:nn UTC".
+/// "Stormfetch 2.9.1 - Radar image <stem> from <Radar> mm/dd/yyyy hh:nn UTC", + " via <layout>"
+/// when a later layout of the station served the image (ServedBy).
 std::string CaptionText(const std::string& stem, const TRadarObj& r);
+/// The layout whose raw files the record's conversion reads: the one serving the attempt
+/// (ServedBy), else the station's.
+const ISourceLayout& ServingLayout(const TShared& s, const TRadarObj& r);
 
 /// Holds the fonts the conversions draw with (opened once) and runs them.
 class TConverter {

@@ -104,7 +104,7 @@ TConvertNames SiteNames(const TShared& s, const TRadarObj& r, const std::string&
 {
     TConvertNames n;
     n.Work = WorkDir(s, p);
-    const ISourceLayout& layout = LayoutOf(s.Layout);
+    const ISourceLayout& layout = ServingLayout(s, r);
     n.Raw = n.Work + layout.ImageFileName(r);
     n.World = n.Work + layout.WorldFileName(r);
     n.Legend = n.Work + r.LegendName;
@@ -143,7 +143,13 @@ bool RawIsUnderlay(const TShared& s, const TRadarObj& r, const std::string& p)
 std::string CaptionText(const std::string& stem, const TRadarObj& r)
 {
     return std::string(kVersionText) + " - Radar image " + stem + " from " + r.Radar + " "
-        + FormatDateTime("mm/dd/yyyy hh:nn", r.LastImage) + " UTC";
+        + FormatDateTime("mm/dd/yyyy hh:nn", r.LastImage) + " UTC"
+        + (r.ServedBy ? std::string(" via ") + LayoutName(*r.ServedBy) : std::string());
+}
+
+const ISourceLayout& ServingLayout(const TShared& s, const TRadarObj& r)
+{
+    return LayoutOf(r.ServedBy ? *r.ServedBy : s.Layout);
 }
 
 TConverter::TConverter(TShared& s) : m_s(s), m_siteFont("Arial", 8), m_mosaicFont("Arial", 10) {}

@@ -96,7 +96,7 @@ bool TConverter::ConvertSiteImage(TRadarObj& r, const std::string& p)
         if (s.LegendChk.Checked && FileExists(n.Legend)) {
             const TBitmap8& legend = LegendRendering(n.Legend);
             const int lw = legend.Width(), lh = legend.Height();
-            if (LayoutOf(s.Layout).LegendWhole())
+            if (ServingLayout(s, r).LegendWhole())
                 render.CopyMappedTo(legend, std::max(0, w - lw), 200, h - 12); // above the lower caption band
             else
                 render.CopyRectMapped(legend, TRect{lw - 45, 200, lw, lh});

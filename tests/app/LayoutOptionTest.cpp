@@ -46,3 +46,35 @@ TEST(LayoutOption, DemoFeedWritesTheLayoutAndSeedsIemAddresses)
     ASSERT_TRUE(again.Prepare(&error)) << error;
     EXPECT_EQ("ridge", TIniText(dir.Read("stormfetch.ini")).ReadString("URL", "Layout", ""));
 }
+
+TEST(LayoutOption, AListOfLayoutsInOrderWithTheEntryAtFaultNamed)
+{
+    const auto demo = ParseCommandLine({"--demo", "--layout", "nwswms, iem"});
+    ASSERT_TRUE(demo.Error.empty()) << demo.Error;
+    EXPECT_EQ("nwswms, iem", demo.Options.Layout);
+    const auto command = ParseCommandLine({"--layout", "nwswms,iem"});
+    ASSERT_TRUE(command.Error.empty()) << command.Error;
+    EXPECT_EQ("layout", command.Options.Command.Verb);
+    EXPECT_EQ(std::vector<std::string>{"nwswms,iem"}, command.Options.Command.Args);
+    EXPECT_EQ("option --layout: unknown layout \"nws\" (ridge, iem, nwswms)",
+              ParseCommandLine({"--layout", "nwswms,nws"}).Error);
+    EXPECT_EQ("option --layout: layout \"iem\" named twice (ridge, iem, nwswms)",
+              ParseCommandLine({"--demo", "--layout", "iem,nwswms,IEM"}).Error);
+    EXPECT_EQ("option --layout: empty layout name in \"iem,\" (ridge, iem, nwswms)",
+              ParseCommandLine({"--layout", "iem,"}).Error);
+}
+
+TEST(LayoutOption, DemoFeedWritesTheListAndTheBasesOfEveryLayoutInIt)
+{
+    TTempDir dir;
+    TFakeClock clock(EncodeDateTime({2026, 12, 7, 21, 7, 0, 0}));
+    TDemoFeed feed(dir.Path(), clock);
+    feed.Layout = TLayout::Wms;
+    feed.Fallbacks = {TLayout::Iem};
+    std::string error;
+    ASSERT_TRUE(feed.Prepare(&error)) << error;
+    const TIniText ini(dir.Read("stormfetch.ini"));
+    EXPECT_EQ("nwswms,iem", ini.ReadString("URL", "Layout", ""));
+    EXPECT_EQ(feed.Server().IemBase(), ini.ReadString("URL", "IEM", ""));
+    EXPECT_EQ(feed.Server().WmsBase(), ini.ReadString("URL", "WMS", ""));
+}

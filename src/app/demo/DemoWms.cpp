@@ -148,7 +148,7 @@ TDemoAnswer DemoWmsAnswer(const std::string& path, const std::string& query, TDa
         return {};
     if (src.WmsStalled && src.WmsStalled(utc))
         return {}; // a stalled service: nothing answers
-    const TDateTime now = DemoImageTime(utc);
+    const TDateTime now = DemoImageTime(src.WmsPublishedAt ? src.WmsPublishedAt(utc) : utc);
     std::string request, service;
     if (!Param(query, "REQUEST", request) || !Param(query, "SERVICE", service) || !SameText(service, "WMS"))
         return ServiceException("SERVICE=WMS and REQUEST are required");
