@@ -147,33 +147,10 @@ TCycle::TNext TCycle::DoRecord(int index)
         return Processing();
     if (!m_fallbacks.empty())
         return ChainNewness();
-    switch (m_layout->Newness(rec, m_s.Naming())) {
-    case TNewnessKind::SiteListing:
-        return SiteNewness();
-    case TNewnessKind::MosaicListing:
-        return MosaicNewness();
-    case TNewnessKind::ImageMeta:
-        return IemNewness();
-    case TNewnessKind::Capabilities:
-        return WmsNewness();
-    case TNewnessKind::None:
-        break;
-    }
-    return FetchImages(); // an address outside the layout's bases: fetched without a newness test
-}
-
-TCycle::TNext TCycle::SiteNewness()
-{
+    // One layout: its newness test, then the verdict (an address outside the layout's
+    // bases comes back untested and is fetched without one).
     TProbe p;
-    if (ProbeListing(p, false) == TNext::Stop)
-        return TNext::Stop;
-    return Proceed(p);
-}
-
-TCycle::TNext TCycle::MosaicNewness()
-{
-    TProbe p;
-    if (ProbeListing(p, true) == TNext::Stop)
+    if (Probe(p) == TNext::Stop)
         return TNext::Stop;
     return Proceed(p);
 }

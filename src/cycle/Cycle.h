@@ -42,10 +42,6 @@ private:
         std::string Status;       ///< the record's status the test left (an HTTP error text)
         TWmsCapabilities Caps;    ///< nwswms: the layer's time and box
     };
-    TNext SiteNewness();
-    TNext MosaicNewness();
-    TNext IemNewness();
-    TNext WmsNewness();
     /// The newness test of m_layout for the working record, by the layout's kind.
     TNext Probe(TProbe& p);
     TNext ProbeListing(TProbe& p, bool mosaic);

@@ -9,14 +9,6 @@
 
 namespace sf {
 
-TCycle::TNext TCycle::IemNewness()
-{
-    TProbe p;
-    if (ProbeIem(p) == TNext::Stop)
-        return TNext::Stop;
-    return Proceed(p);
-}
-
 TCycle::TNext TCycle::ProbeIem(TProbe& p)
 {
     TRadarObj& w = *m_work;

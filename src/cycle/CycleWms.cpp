@@ -11,14 +11,6 @@
 
 namespace sf {
 
-TCycle::TNext TCycle::WmsNewness()
-{
-    TProbe p;
-    if (ProbeWms(p) == TNext::Stop)
-        return TNext::Stop;
-    return Proceed(p);
-}
-
 TCycle::TNext TCycle::ProbeWms(TProbe& p)
 {
     TRadarObj& w = *m_work;
