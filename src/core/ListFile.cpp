@@ -132,8 +132,12 @@ int LoadListText(const std::string& text, DownloadList& list, const TNaming& nam
         if (dropped++ == 0 && firstDropped)
             *firstDropped = "line " + std::to_string(number) + ": " + why;
     };
-    for (const std::string& line : SplitLines(text)) {
+    for (std::string line : SplitLines(text)) {
         ++number;
+        // A CR inside a line is read as the blank a save writes for it, so the record in
+        // memory is the one the file will hold: two lines that differ only there are the
+        // same record now, not at the next load, where the second would be lost.
+        std::replace(line.begin(), line.end(), '\r', ' ');
         // FieldCount gives 0 for a text without a TAB, which is still one field.
         const int fields = line.empty() ? 0 : std::max(1, FieldCount(line, '\t'));
         if (line.size() < 20) {

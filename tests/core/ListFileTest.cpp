@@ -214,3 +214,23 @@ TEST_F(ListFileTest, TabsAndLineBreaksInsideFieldsNeverShiftTheSavedFields)
     EXPECT_DOUBLE_EQ(back.NextAttempt, At(2012, 3, 15, 17, 30, 0));
     EXPECT_TRUE(Reports.empty());
 }
+
+// Two lines that differ only by a CR inside a field are one record once saved (the CR is
+// written as a blank); reading them as two lost the second at the next load, and with it
+// the backup that keeps a dropped line.
+TEST_F(ListFileTest, LinesThatDifferOnlyByACarriageReturnAreOneRecordFromTheFirstLoad)
+{
+    std::string withCr = kLine;
+    withCr.replace(withCr.find("LOT\t"), 1, "\r");
+    std::string withBlank = kLine;
+    withBlank.replace(withBlank.find("LOT\t"), 1, " ");
+    E.Dir.Write("DownLoadList.Txt", withCr + "\r\n" + withBlank + "\r\n");
+    ASSERT_TRUE(LoadList(E.S));
+    ASSERT_EQ(E.S.List.Count(), 1);
+    EXPECT_EQ(E.S.List[0].Radar, "IL,Chicago, OT");
+    EXPECT_TRUE(std::filesystem::exists(E.S.ProgramDir + kListBackupName)); // the dropped line is kept
+    ASSERT_TRUE(SaveList(E.S));
+    E.S.List.Clear();
+    ASSERT_TRUE(LoadList(E.S));
+    EXPECT_EQ(E.S.List.Count(), 1);
+}
