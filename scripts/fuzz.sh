@@ -10,10 +10,28 @@
 #                                               comes first, then a table: target, runs,
 #                                               seconds, new inputs, coverage, findings;
 #                                               status 1 when anything was found
+#        scripts/fuzz.sh --campaign --fast SECONDS [--runs N] [TARGET...]
+#                                               the same in build-fuzz/, a build without
+#                                               AddressSanitizer (UBSan only) that runs
+#                                               several times as many inputs a second; then
+#                                               every input the campaign kept is replayed in
+#                                               build-asan/, and a report there is a finding
 #        scripts/fuzz.sh --list                  names the targets
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
-build=${STORMFETCH_FUZZ_BUILD:-$top/build-asan}
+fast=0
+if [ "${1:-}" = "--campaign" ] && [ "${2:-}" = "--fast" ]; then
+  fast=1
+  set -- "$1" "${@:3}"
+fi
+full_build=${STORMFETCH_FUZZ_FULL_BUILD:-$top/build-asan}
+if [ "$fast" -eq 1 ]; then
+  build=${STORMFETCH_FUZZ_BUILD:-$top/build-fuzz}
+  sanitizers=undefined
+else
+  build=${STORMFETCH_FUZZ_BUILD:-$full_build}
+  sanitizers=address,undefined
+fi
 case "$build" in /*) ;; *) build="$top/$build" ;; esac
 targets() { sed -n 's/^stormfetch_fuzzer(\([a-z_0-9]*\) .*/\1/p' "$top/fuzz/CMakeLists.txt"; }
 usage() {
@@ -22,9 +40,14 @@ usage() {
 }
 options=(-max_len=65536 -timeout=10 -rss_limit_mb=2048 -print_final_stats=1)
 configure() {
-  CC=clang CXX=clang++ cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DSTORMFETCH_SANITIZE=ON -DSTORMFETCH_FUZZ=ON >/dev/null
-  cmake --build "$build" --target "$@" -j"$(nproc)"
+  configure_in "$build" "$sanitizers" "$@"
+}
+configure_in() {
+  local dir=$1 list=$2
+  shift 2
+  CC=clang CXX=clang++ cmake -S "$top" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DSTORMFETCH_SANITIZE=ON -DSTORMFETCH_SANITIZERS="$list" -DSTORMFETCH_FUZZ=ON >/dev/null
+  cmake --build "$dir" --target "$@" -j"$(nproc)"
 }
 
 if [ "${1:-}" = "--list" ]; then
@@ -64,6 +87,16 @@ if [ "${1:-}" = "--campaign" ]; then
     cov_start=$(grep -m1 -E '^#[0-9]+[[:space:]]+INITED' "$log" | sed -n 's/.* cov: \([0-9]*\).*/\1/p')
     cov_end=$(grep -E '^#[0-9]+' "$log" | grep ' cov: ' | tail -1 | sed -n 's/.* cov: \([0-9]*\).*/\1/p')
     found=$(( $(find "$findings" -type f | wc -l) - before ))
+    if [ "$fast" -eq 1 ]; then
+      # What the fast build kept, once more with AddressSanitizer: -runs=0 runs the corpus
+      # and stops, and a report writes its input to the findings like any other.
+      configure_in "$full_build" address,undefined "$target" >/dev/null
+      if ! (cd "$full_build/fuzz" && "$top/scripts/sanitizer-env.sh" "./$target" -runs=0 "${options[@]}" \
+        -artifact_prefix="$findings/" "$campaign") >"$log.asan" 2>&1; then
+        echo "$target: the AddressSanitizer replay of $campaign failed; see $log.asan" >&2
+        found=$((found + 1))
+      fi
+    fi
     [ "$found" -gt 0 ] && found_any=1
     rows+=("$(printf '%-22s %12s %8s %10s %16s %9s' "$target" "${runs:-?}" "$took" "${added:-?}" \
       "${cov_start:-?} -> ${cov_end:-?}" "$found")")
