@@ -5,6 +5,7 @@
 #include <climits>
 #include <cstdio>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace sf {
@@ -42,9 +43,33 @@ int ListFiles(const std::string& folder, const std::string& mask, std::vector<st
     return count;
 }
 
+namespace {
+
+// True when path is a regular file holding exactly bytes.
+bool FileHolds(const std::string& path, const std::string& bytes)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0)
+        return false;
+    struct stat st {};
+    bool same = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size == off_t(bytes.size());
+    if (same) {
+        std::string held(bytes.size() + 1, '\0'); // one byte more sees a file that grew meanwhile
+        const ssize_t n = ::read(fd, held.data(), held.size());
+        same = n == ssize_t(bytes.size()) && held.compare(0, bytes.size(), bytes) == 0;
+    }
+    ::close(fd);
+    return same;
+}
+
+} // namespace
+
 bool WriteLineFile(const std::string& path, const std::string& line)
 {
-    return SaveFileAtomic(path, line + "\r\n");
+    // A site's bounds rarely change: a file that already says so is not written again, which
+    // spares each conversion a flush to disk and a rename.
+    const std::string bytes = line + "\r\n";
+    return FileHolds(path, bytes) || SaveFileAtomic(path, bytes);
 }
 
 std::string DatedFileName(const std::string& prefix, const std::string& name, bool useLocal, const IClock& clock)

@@ -60,7 +60,7 @@ int32_t FileSizeOf(const std::string& pathOrMask);
 TDateTime FileDateOf(const std::string& pathOrMask);
 /// Appends "yyyymmddhhnnss<TAB>folder+name" for each match to list; returns the match count.
 int ListFiles(const std::string& folder, const std::string& mask, std::vector<std::string>& list);
-/// Creates/replaces path (atomically) with line + CR LF; false on any failure.
+/// Creates/replaces path (atomically) with line + CR LF unless it holds that already; false on any failure.
 bool WriteLineFile(const std::string& path, const std::string& line);
 /// prefix + yyyymmdd + cleaned name (+ ".txt"), date from local or UTC now.
 std::string DatedFileName(const std::string& prefix, const std::string& name, bool useLocal, const IClock& clock);

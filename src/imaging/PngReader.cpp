@@ -137,6 +137,10 @@ bool TPngReader::Open(const std::string& path, std::string& error)
     png_set_user_limits(impl->Png, png_uint_32(kMaxImageSide), png_uint_32(kMaxImageSide));
     png_init_io(impl->Png, impl->File.get());
     png_set_sig_bytes(impl->Png, 8);
+    // Every chunk, the compressed data included, is already checked against its CRC-32;
+    // the stream's own Adler-32 over the inflated rows (72 MB for a mosaic) adds no check
+    // worth a fifth of the decoding time.
+    png_set_option(impl->Png, PNG_IGNORE_ADLER32, PNG_OPTION_ON);
     png_uint_32 w = 0, h = 0;
     if (!ReadHeader(impl->Png, impl->Info, w, h)) {
         error = std::string("PNG header: ") + impl->Error.Message;

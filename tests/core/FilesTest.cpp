@@ -143,6 +143,32 @@ TEST(WriteLineFile, WritesOneCrLfLineReplacingTheOldFile)
     EXPECT_FALSE(WriteLineFile(dir.Path(), "x"));
 }
 
+TEST(WriteLineFile, AFileThatHoldsTheLineAlreadyIsLeftAsItIs)
+{
+    TTempDir dir;
+    const std::string path = dir.Path() + "LOT.Sat";
+    const auto inode = [&] {
+        struct stat st {};
+        return ::stat(path.c_str(), &st) == 0 ? st.st_ino : ino_t(0);
+    };
+    ASSERT_TRUE(WriteLineFile(path, "42.1,-88.2,40.0,-86.0"));
+    const ino_t first = inode();
+    ASSERT_TRUE(WriteLineFile(path, "42.1,-88.2,40.0,-86.0"));
+    EXPECT_EQ(inode(), first); // not written again
+    // Anything else in the file, even after the same line, is replaced.
+    for (const std::string held : {"42.1,-88.2,40.0,-86.0\r\nmore", "42.1,-88.2,40.0,-86.0\n", "42.1,-88.2,40.0,-86.1\r\n"}) {
+        dir.Write("LOT.Sat", held);
+        ASSERT_TRUE(WriteLineFile(path, "42.1,-88.2,40.0,-86.0"));
+        EXPECT_EQ(dir.Read("LOT.Sat"), "42.1,-88.2,40.0,-86.0\r\n") << held;
+    }
+    // A link that leads to the same text is not the file itself: it is replaced by one.
+    dir.Write("elsewhere", "42.1,-88.2,40.0,-86.0\r\n");
+    std::filesystem::remove(path);
+    std::filesystem::create_symlink(dir.Path() + "elsewhere", path);
+    ASSERT_TRUE(WriteLineFile(path, "42.1,-88.2,40.0,-86.0"));
+    EXPECT_FALSE(std::filesystem::is_symlink(path));
+}
+
 TEST(DatedFileName, CleansTheNameAndPrefixesTheDate)
 {
     TFakeClock clock(EncodeDateTime({2009, 3, 5, 23, 30, 0, 0}), 2.0 / 24); // local is already 6 March

@@ -237,6 +237,18 @@ TEST(PngReader, RefusesOversizedHeadersAndDamagedFiles)
     for (int y = 0; y < 40 && !failed; ++y)
         failed = !png.ReadRow(row.data(), error);
     EXPECT_TRUE(failed);
+
+    // The stream's own checksum is not asked for; the chunk's CRC still refuses a byte
+    // changed inside the compressed rows.
+    std::string flipped = good;
+    const size_t idat = flipped.find("IDAT");
+    ASSERT_NE(idat, std::string::npos);
+    flipped[idat + 4 + 20] = char(flipped[idat + 4 + 20] ^ 0x10);
+    failed = !png.Open(dir.Write("flipped.png", flipped), error);
+    for (int y = 0; y < 40 && !failed; ++y)
+        failed = !png.ReadRow(row.data(), error);
+    EXPECT_TRUE(failed);
+    EXPECT_NE(error.find("CRC"), std::string::npos) << error;
 }
 
 TEST(PngReader, InterlacedPassesPlaceEveryPixelOnce)
