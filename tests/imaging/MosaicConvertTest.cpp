@@ -3,8 +3,10 @@
 #include "core/Text.h"
 #include "imaging/Convert.h"
 #include "imaging/Font.h"
+#include "imaging/PngReader.h"
 #include "imaging/Synthetic.h"
 #include <gtest/gtest.h>
+#include <cstring>
 #include <zlib.h>
 
 using namespace sf;
@@ -144,6 +146,23 @@ TEST_F(MosaicConvertTest, DamagedPngFailsInTheLoadingPhase)
     EXPECT_TRUE(StartsWith(R.Status, Raw() + "-")) << R.Status;
     EXPECT_TRUE(EndsWith(R.Status, " Error loading Png")) << R.Status;
     EXPECT_FALSE(Exists(Env.Underlays + "n0r_0.gif"));
+    EXPECT_TRUE(std::filesystem::is_empty(Env.Underlays)); // no temporary either
+}
+
+// An interlaced mosaic arrives pass by pass, each row in seven pieces; the underlay must
+// be the plain one's, byte for byte.
+TEST_F(MosaicConvertTest, AnInterlacedMosaicGivesTheSameUnderlayAsAPlainOne)
+{
+    ASSERT_TRUE(Convert()) << R.Status;
+    const std::string plain = ReadFile(Env.Underlays + "n0r_0.gif");
+    const QImage src = Decode(*Png, "PNG").convertToFormat(QImage::Format_RGBA8888);
+    ASSERT_EQ(src.width(), 5000);
+    WriteFile(Raw(), EncodePngRgba(5000, 2000,
+        [&](int y, uint8_t* out) { std::memcpy(out, src.constScanLine(y), 5000 * 4); }, 1, true));
+    ASSERT_TRUE(Convert()) << R.Status;
+    const std::string interlaced = ReadFile(Env.Underlays + "n0r_0.gif");
+    ASSERT_EQ(plain.size(), interlaced.size());
+    EXPECT_TRUE(plain == interlaced);
 }
 
 TEST_F(MosaicConvertTest, ForgedHugeHeaderIsRefusedBeforeAnyAllocation)
