@@ -4,9 +4,9 @@
 //    conversion's peak resident memory (measured in a fresh process so that generating
 //    the test picture does not count);
 //  - site: ConvertSiteImage of a 600 x 550 GIF against decoding it with giflib;
-//  each conversion writes its underlay to a folder on disk (beside the raw files), where
-//  the flush to disk before the rename is part of the time, and to one in memory
-//  (/dev/shm), where it costs nothing: the difference is the disk's.
+//    both conversions write their underlay to a folder on disk (beside the raw files),
+//    where the flush before the rename counts, and to one in memory (/dev/shm), where it
+//    costs nothing: the difference is the disk's;
 //  - hostile: peak memory, each in a fresh process, of an interlaced mosaic, a forged
 //    interlaced PNG header (20000 x 10000, data missing), a forged 1 KiB GIF declaring a
 //    196-megapixel frame, and the scan of a 64 MiB listing page of a million distinct lines.
@@ -31,7 +31,6 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <sstream>
 #include <string>
 #include <sys/wait.h>
@@ -249,11 +248,16 @@ int main(int argc, char** argv)
     char memoryTempl[] = "/dev/shm/sfbenchXXXXXX";
     if (mkdtemp(memoryTempl))
         memoryDir = std::string(memoryTempl) + "/";
-    const auto inMemory = [&](const std::function<void(const std::string&)>& run) {
-        if (memoryDir.empty())
+    // Best time of repeats conversions with the underlay in memory; ok false on a failure.
+    const auto inMemory = [&](bool mosaic, int repeats, bool& ok) {
+        if (memoryDir.empty()) {
             std::printf("  (no /dev/shm: the conversion in memory is not measured)\n");
-        else
-            run(memoryDir);
+            return 0.0;
+        }
+        TSetup held(dir, mosaic, memoryDir);
+        TConverter converter(held.S);
+        ok = held.Run(converter, mosaic);
+        return Best(repeats, [&] { ok = held.Run(converter, mosaic) && ok; });
     };
     {
         const std::string png = SyntheticMosaicPng(kTime, kMosaicWidth, kMosaicHeight);
@@ -333,14 +337,10 @@ int main(int argc, char** argv)
     std::printf("mosaic: libpng decode %.1f ms (our reader %.1f ms); conversion to disk %.1f ms (first %.1f ms), "
                 "ratio %.2f (target <= 1.15)%s\n",
         rawDecode, decode, convert, first, convert / rawDecode, ok ? "" : "  CONVERSION FAILED");
-    inMemory([&](const std::string& folder) {
-        TSetup held(dir, true, folder);
-        TConverter memoryConverter(held.S);
-        bool memoryOk = held.Run(memoryConverter, true);
-        const double memory = Best(repeats, [&] { memoryOk = held.Run(memoryConverter, true) && memoryOk; });
+    bool memoryOk = false;
+    if (const double memory = inMemory(true, repeats, memoryOk))
         std::printf("mosaic: conversion in memory %.1f ms, ratio %.2f; to our reader's decode %.2f%s\n", memory,
             memory / rawDecode, memory / decode, memoryOk ? "" : "  CONVERSION FAILED");
-    });
 
     std::istringstream child(RunChild(dir));
     int childOk = 0;
@@ -368,14 +368,10 @@ int main(int argc, char** argv)
     const double siteConvert = Best(siteRepeats, [&] { ok = site.Run(siteConverter, false) && ok; });
     std::printf("site: giflib decode %.3f ms, conversion to disk %.3f ms, ratio %.2f (target <= 1.50)%s\n", gifDecode,
         siteConvert, siteConvert / gifDecode, ok ? "" : "  CONVERSION FAILED");
-    inMemory([&](const std::string& folder) {
-        TSetup held(dir, false, folder);
-        TConverter memoryConverter(held.S);
-        bool memoryOk = held.Run(memoryConverter, false);
-        const double memory = Best(siteRepeats, [&] { memoryOk = held.Run(memoryConverter, false) && memoryOk; });
+    bool memoryOk = false;
+    if (const double memory = inMemory(false, siteRepeats, memoryOk))
         std::printf("site: conversion in memory %.3f ms, ratio %.2f%s\n", memory, memory / gifDecode,
             memoryOk ? "" : "  CONVERSION FAILED");
-    });
     }
 
     std::filesystem::remove_all(dir);

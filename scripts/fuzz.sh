@@ -67,6 +67,8 @@ if [ "${1:-}" = "--campaign" ]; then
   fi
   if [ $# -gt 0 ]; then chosen=("$@"); else mapfile -t chosen < <(targets); fi
   configure "${chosen[@]}"
+  # The full sanitizer build that replays what a fast campaign keeps.
+  [ "$fast" -eq 1 ] && configure_in "$full_build" address,undefined "${chosen[@]}" >/dev/null
   rows=()
   found_any=0
   for target in "${chosen[@]}"; do
@@ -90,7 +92,6 @@ if [ "${1:-}" = "--campaign" ]; then
     if [ "$fast" -eq 1 ]; then
       # What the fast build kept, once more with AddressSanitizer: -runs=0 runs the corpus
       # and stops, and a report writes its input to the findings like any other.
-      configure_in "$full_build" address,undefined "$target" >/dev/null
       if ! (cd "$full_build/fuzz" && "$top/scripts/sanitizer-env.sh" "./$target" -runs=0 "${options[@]}" \
         -artifact_prefix="$findings/" "$campaign") >"$log.asan" 2>&1; then
         echo "$target: the AddressSanitizer replay of $campaign failed; see $log.asan" >&2

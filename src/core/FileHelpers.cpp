@@ -45,21 +45,13 @@ int ListFiles(const std::string& folder, const std::string& mask, std::vector<st
 
 namespace {
 
-// True when path is a regular file holding exactly bytes.
+// True when path is a regular file (not a link to one) holding exactly bytes.
 bool FileHolds(const std::string& path, const std::string& bytes)
 {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
-    if (fd < 0)
-        return false;
     struct stat st {};
-    bool same = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size == off_t(bytes.size());
-    if (same) {
-        std::string held(bytes.size() + 1, '\0'); // one byte more sees a file that grew meanwhile
-        const ssize_t n = ::read(fd, held.data(), held.size());
-        same = n == ssize_t(bytes.size()) && held.compare(0, bytes.size(), bytes) == 0;
-    }
-    ::close(fd);
-    return same;
+    std::string held;
+    return ::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size == off_t(bytes.size())
+        && ReadFileBytes(path, held) && held == bytes;
 }
 
 } // namespace

@@ -216,8 +216,8 @@ TEST_F(ListFileTest, TabsAndLineBreaksInsideFieldsNeverShiftTheSavedFields)
 }
 
 // Two lines that differ only by a CR inside a field are one record once saved (the CR is
-// written as a blank); reading them as two lost the second at the next load, and with it
-// the backup that keeps a dropped line.
+// written as a blank); reading them as two made the save write one key twice, and the next
+// load dropped the second record.
 TEST_F(ListFileTest, LinesThatDifferOnlyByACarriageReturnAreOneRecordFromTheFirstLoad)
 {
     std::string withCr = kLine;
