@@ -1,23 +1,34 @@
 // The Wine registry reader on arbitrary text after a valid header: every string it
-// decodes is valid UTF-8, and a key written before the fuzzed lines stays readable.
+// decodes is valid UTF-8, and a value written before the fuzzed lines keeps its text
+// unless the fuzzed lines themselves write a value of that name into its key.
 #include "FuzzCheck.h"
 #include "host/WineRegistry.h"
+#include <optional>
 
 using sf::fuzz::Check;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const std::string body(reinterpret_cast<const char*>(data), size);
-    const std::string text = "WINE REGISTRY Version 2\n\n[Software\\\\Fuzz\\\\Probe] 1\n\"Name\"=\"value\"\n\n" + body;
+    const std::string probeKey = "WINE REGISTRY Version 2\n\n[Software\\\\Fuzz\\\\Probe] 1\n";
+    const std::string text = probeKey + "\"Name\"=\"value\"\n\n" + body;
     sf::TRegHive hive;
     int skipped = 0;
     Check(sf::ParseWineRegistry(text, hive, nullptr, &skipped), "a file with the header parses");
     Check(hive.HasKey("Software\\Fuzz\\Probe"), "a key before the fuzzed lines is kept");
 
+    // The fuzzed lines follow the probe's key, so they may write "name" there (a later
+    // value replaces an earlier one of the same name, of any type): read them alone.
+    sf::TRegHive bodyOnly;
+    sf::ParseWineRegistry(probeKey + "\n" + body, bodyOnly);
+    const sf::TRegKey* bodyProbe = bodyOnly.FindKey("Software\\Fuzz\\Probe");
+    const bool redefined = bodyProbe && bodyProbe->Values.count("name");
+
     sf::TWineRegistry reg;
     reg.SetHives(text, body);
     const auto probe = reg.ReadString(sf::TRegRoot::CurrentUser, "Software\\Fuzz\\Probe", "Name");
-    Check(probe.has_value(), "the probe value is readable");
+    if (!redefined)
+        Check(probe == std::optional<std::string>("value"), "the probe value keeps its text");
     for (const char* name : {"", "Name", "InstallDir", "Path"})
         for (sf::TRegRoot root : {sf::TRegRoot::CurrentUser, sf::TRegRoot::LocalMachine, sf::TRegRoot::ClassesRoot})
             if (auto v = reg.ReadString(root, "Software\\Fuzz\\Probe", name))

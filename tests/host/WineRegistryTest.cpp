@@ -101,6 +101,19 @@ TEST(WineRegistry, ValuesBeforeAnyKeyOrAfterABrokenKeyLineAreDropped)
     EXPECT_EQ(hive.FindKey("good")->Values.count("b"), 0u);
 }
 
+TEST(WineRegistry, ALaterValueOfTheSameNameReplacesTheEarlierWhateverItsType)
+{
+    // Names compare ignoring case, and the key may be opened a second time further down.
+    TWineRegistry reg;
+    reg.SetHives("WINE REGISTRY Version 2\n[Software\\\\Probe] 1\n\"Name\"=\"value\"\n\"Path\"=\"C:\\\\old\"\n\n"
+                 "\"name\"=str(0):\"fault\"\n"
+                 "[software\\\\PROBE] 2\n\"PATH\"=str(2):\"C:\\\\new\"\n\"Keep\"=\"k\"\n",
+                 "WINE REGISTRY Version 2\n");
+    EXPECT_FALSE(reg.ReadString(TRegRoot::CurrentUser, "Software\\Probe", "Name")); // now REG_NONE
+    EXPECT_EQ(reg.ReadString(TRegRoot::CurrentUser, "Software\\Probe", "Path"), "C:\\new");
+    EXPECT_EQ(reg.ReadString(TRegRoot::CurrentUser, "Software\\Probe", "Keep"), "k");
+}
+
 TEST(WineRegistry, ClassesRootPrefersTheUserKeyAndIgnoresCase)
 {
     TWineRegistry reg;
