@@ -1,8 +1,10 @@
 #include "imaging/PngReader.h"
 #include "imaging/Bitmap8.h"
+#include "imaging/PngRows.h"
 #include "core/Files.h"
 #include <cerrno>
 #include <png.h>
+#include <zlib.h>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
@@ -75,11 +77,194 @@ bool ReadOneRow(png_structp png, png_bytep row)
     return true;
 }
 
+uint32_t Be32(const uint8_t* b)
+{
+    return (uint32_t(b[0]) << 24) | (uint32_t(b[1]) << 16) | (uint32_t(b[2]) << 8) | uint32_t(b[3]);
+}
+
+/// Our own reading of the image data, after libpng has read and checked every chunk
+/// before it: the IDAT chunks (each against its CRC-32), the zlib stream, the filters.
+/// It does what libpng does, and fails where libpng fails; libpng's own filters work a
+/// byte at a time, which made them most of a mosaic's decoding time.
+struct TOwnRows {
+    std::FILE* File = nullptr;
+    z_stream Z{};
+    bool ZReady = false, Ended = false;
+    TPngExpand Expand;
+    unsigned Bpp = 4;
+    size_t RowBytes = 0;
+    uint32_t ChunkLeft = 0, Crc = 0, ChunkLimit = 0;
+    std::vector<uint8_t> Row, Prior, In;
+
+    ~TOwnRows()
+    {
+        if (ZReady)
+            inflateEnd(&Z);
+    }
+
+    /// Reads the next piece of image data into In, crossing into the next IDAT chunk
+    /// (after checking the CRC of the one ended) where needed.
+    bool Fill(std::string& error)
+    {
+        while (ChunkLeft == 0) {
+            uint8_t crc[4], head[8];
+            if (std::fread(crc, 1, 4, File) != 4 || std::fread(head, 1, 8, File) != 8)
+                return Fail(error, "Read Error");
+            if (Be32(crc) != Crc)
+                return Fail(error, "IDAT: CRC error");
+            if (std::memcmp(head + 4, "IDAT", 4) != 0)
+                return Fail(error, "Not enough image data");
+            ChunkLeft = Be32(head);
+            if (ChunkLeft > ChunkLimit)
+                return Fail(error, "IDAT: chunk data is too large");
+            Crc = uint32_t(crc32(crc32(0, nullptr, 0), head + 4, 4));
+        }
+        const uInt piece = uInt(std::min<size_t>(ChunkLeft, In.size()));
+        if (std::fread(In.data(), 1, piece, File) != piece)
+            return Fail(error, "Read Error");
+        Crc = uint32_t(crc32(Crc, In.data(), piece));
+        ChunkLeft -= piece;
+        Z.next_in = In.data();
+        Z.avail_in = piece;
+        return true;
+    }
+
+    /// Inflates the next row (its filter byte first) into Row.
+    bool Inflate(std::string& error)
+    {
+        Z.next_out = Row.data();
+        Z.avail_out = uInt(RowBytes + 1);
+        while (Z.avail_out > 0) {
+            if (Ended)
+                return Fail(error, "Not enough image data");
+            if (Z.avail_in == 0 && !Fill(error))
+                return false;
+            const int ret = inflate(&Z, Z_NO_FLUSH);
+            if (ret == Z_STREAM_END)
+                Ended = true;
+            else if (ret != Z_OK)
+                return Fail(error, std::string("IDAT: ") + (Z.msg ? Z.msg : "decompression error"));
+        }
+        return true;
+    }
+
+    /// After the last row, as libpng: the rest of the stream read to its end (extra data
+    /// and its errors are only warnings there), then the CRC of the chunk it ends in.
+    bool Finish(std::string& error)
+    {
+        uint8_t scratch[4096];
+        for (bool produced = false; !Ended;) {
+            if (Z.avail_in == 0 && !Fill(error))
+                return false;
+            Z.next_out = scratch;
+            Z.avail_out = sizeof scratch;
+            const int ret = inflate(&Z, Z_NO_FLUSH);
+            produced = produced || Z.avail_out < sizeof scratch;
+            if (ret != Z_OK || !produced)
+                break;
+        }
+        Ended = true;
+        for (uint32_t left = ChunkLeft; left > 0;) {
+            const size_t piece = std::min<size_t>(left, In.size());
+            if (std::fread(In.data(), 1, piece, File) != piece)
+                return Fail(error, "Read Error");
+            Crc = uint32_t(crc32(Crc, In.data(), uInt(piece)));
+            left -= uint32_t(piece);
+        }
+        ChunkLeft = 0;
+        uint8_t crc[4];
+        if (std::fread(crc, 1, 4, File) != 4)
+            return Fail(error, "Read Error");
+        return Be32(crc) == Crc || Fail(error, "IDAT: CRC error");
+    }
+
+    static bool Fail(std::string& error, const std::string& why)
+    {
+        error = "PNG data: " + why;
+        return false;
+    }
+};
+
+/// Reads for libpng from the file, keeping the last chunk header it asked for: after the
+/// header chunks that is the first IDAT's, where our own reading takes over.
+struct TSource {
+    std::FILE* File = nullptr;
+    uint8_t LastHeader[8] = {};
+};
+
+void ReadFromSource(png_structp png, png_bytep data, png_size_t length)
+{
+    auto* source = static_cast<TSource*>(png_get_io_ptr(png));
+    if (std::fread(data, 1, length, source->File) != length)
+        png_error(png, "Read Error");
+    if (length == 8)
+        std::memcpy(source->LastHeader, data, 8);
+}
+
+/// Our own reading for 8-bit pictures stored without interlacing, set up from what
+/// libpng read of the header chunks; null leaves the rows to libpng.
+std::unique_ptr<TOwnRows> StartOwnRows(png_structp png, png_infop info, const TSource& source)
+{
+    const int type = png_get_color_type(png, info);
+    const unsigned bpp = PngBytesPerPixel(type);
+    if (bpp == 0 || png_get_bit_depth(png, info) != 8 || png_get_interlace_type(png, info) != PNG_INTERLACE_NONE
+        || std::memcmp(source.LastHeader + 4, "IDAT", 4) != 0)
+        return nullptr;
+    auto own = std::make_unique<TOwnRows>();
+    own->File = source.File;
+    own->Bpp = bpp;
+    own->RowBytes = size_t(png_get_image_width(png, info)) * bpp;
+    TPngExpand& x = own->Expand;
+    x.ColorType = type;
+    png_bytep transAlpha = nullptr;
+    int numTrans = 0;
+    png_color_16p transColor = nullptr;
+    const bool trns = png_get_tRNS(png, info, &transAlpha, &numTrans, &transColor) != 0;
+    if (type == PNG_COLOR_TYPE_PALETTE) {
+        // libpng keeps 256 entries, those past the file's palette black; alpha past the
+        // tRNS entries is opaque.
+        for (auto& entry : x.Palette)
+            entry[3] = 255;
+        png_colorp palette = nullptr;
+        int count = 0;
+        if (png_get_PLTE(png, info, &palette, &count) && palette)
+            for (int i = 0; i < count && i < 256; ++i)
+                x.Palette[i][0] = palette[i].red, x.Palette[i][1] = palette[i].green, x.Palette[i][2] = palette[i].blue;
+        if (trns && transAlpha)
+            for (int i = 0; i < numTrans && i < 256; ++i)
+                x.Palette[i][3] = transAlpha[i];
+    } else if (trns && transColor && (type == PNG_COLOR_TYPE_GRAY || type == PNG_COLOR_TYPE_RGB)) {
+        // At 8 bits libpng compares the low byte of each 16-bit tRNS sample.
+        x.HasKey = true;
+        x.KeyGrey = uint8_t(transColor->gray & 0xFF);
+        x.KeyR = uint8_t(transColor->red & 0xFF), x.KeyG = uint8_t(transColor->green & 0xFF);
+        x.KeyB = uint8_t(transColor->blue & 0xFF);
+    }
+    // libpng's bound on one IDAT chunk: the rows with their filter bytes and zlib's worst
+    // overhead, at least its limit for any chunk (8 MB), at most 2^31 - 1.
+    const uint64_t rowFactor = own->RowBytes + 1, height = png_get_image_height(png, info);
+    uint64_t limit = rowFactor * height;
+    limit += 6 + 5 * (limit / std::min<uint64_t>(rowFactor, 32566) + 1);
+    own->ChunkLimit = uint32_t(std::min<uint64_t>(std::max<uint64_t>(limit, 8000000), 0x7FFFFFFF));
+    own->ChunkLeft = Be32(source.LastHeader);
+    own->Crc = uint32_t(crc32(crc32(0, nullptr, 0), source.LastHeader + 4, 4));
+    own->In.resize(size_t(1) << 15);
+    own->Row.resize(own->RowBytes + 1);
+    own->Prior.assign(own->RowBytes + 1, 0);
+    // Window size from the stream's header, and no Adler-32, as libpng is set up here.
+    if (inflateInit2(&own->Z, 0) != Z_OK)
+        return nullptr;
+    own->ZReady = true;
+    inflateValidate(&own->Z, 0);
+    return own;
+}
 
 } // namespace
 
 struct TPngReader::TImpl {
     std::unique_ptr<std::FILE, TFileCloser> File;
+    TSource Source;
+    std::unique_ptr<TOwnRows> Own; ///< null when libpng decodes the rows
     png_structp Png = nullptr;
     png_infop Info = nullptr;
     TPngError Error;
@@ -97,7 +282,7 @@ struct TPngReader::TImpl {
 TPngReader::TPngReader() = default;
 TPngReader::~TPngReader() = default;
 
-bool TPngReader::Open(const std::string& path, std::string& error)
+bool TPngReader::Open(const std::string& path, std::string& error, TPngRows rows)
 {
     Close();
     auto impl = std::make_unique<TImpl>();
@@ -135,7 +320,8 @@ bool TPngReader::Open(const std::string& path, std::string& error)
     }
     // The decoder's own limits match ours, so a forged header is refused before any allocation.
     png_set_user_limits(impl->Png, png_uint_32(kMaxImageSide), png_uint_32(kMaxImageSide));
-    png_init_io(impl->Png, impl->File.get());
+    impl->Source.File = impl->File.get();
+    png_set_read_fn(impl->Png, &impl->Source, ReadFromSource);
     png_set_sig_bytes(impl->Png, 8);
     // Every chunk, the compressed data included, is already checked against its CRC-32;
     // the stream's own Adler-32 over the inflated rows (72 MB for a mosaic) adds no check
@@ -150,6 +336,9 @@ bool TPngReader::Open(const std::string& path, std::string& error)
         error = "PNG size " + std::to_string(w) + " x " + std::to_string(h) + " out of range";
         return false;
     }
+    // Before the transforms are set: the header as the file has it.
+    if (rows == TPngRows::Fastest)
+        impl->Own = StartOwnRows(impl->Png, impl->Info, impl->Source);
     if (!SetTransforms(impl->Png, impl->Info, impl->Passes)) {
         error = std::string("PNG format: ") + (impl->Error.Message[0] ? impl->Error.Message : "unsupported layout");
         return false;
@@ -209,15 +398,32 @@ bool TPngReader::ReadSpan(uint8_t* rgba, TPngRowSpan& span, std::string& error)
         span.Step = int(PNG_PASS_COL_OFFSET(d.Pass));
         span.Count = int(PNG_PASS_COLS(w, d.Pass));
     }
-    if (!ReadOneRow(d.Png, rgba)) {
-        error = std::string("PNG data: ") + d.Error.Message;
+    if (!NextRow(rgba, error))
         return false;
-    }
     if (d.Passes == 1)
         ++d.NextRow;
     else
         ++d.PassRow;
     return true;
+}
+
+bool TPngReader::NextRow(uint8_t* rgba, std::string& error)
+{
+    TImpl& d = *m_impl;
+    if (!d.Own) {
+        if (ReadOneRow(d.Png, rgba))
+            return true;
+        error = std::string("PNG data: ") + d.Error.Message;
+        return false;
+    }
+    TOwnRows& own = *d.Own;
+    if (!own.Inflate(error))
+        return false;
+    if (!UnfilterPngRow(own.Row[0], own.Row.data() + 1, own.Prior.data() + 1, own.RowBytes, own.Bpp))
+        return TOwnRows::Fail(error, "bad adaptive filter value");
+    ExpandPngRow(own.Expand, own.Row.data() + 1, rgba, size_t(d.Width));
+    own.Row.swap(own.Prior);
+    return d.NextRow + 1 < d.Height || own.Finish(error);
 }
 
 bool TPngReader::ReadRow(uint8_t* rgba, std::string& error)
@@ -246,8 +452,7 @@ bool TPngReader::ReadRow(uint8_t* rgba, std::string& error)
             }
         }
         std::copy_n(d.Whole.data() + stride * size_t(d.NextRow), stride, rgba);
-    } else if (!ReadOneRow(d.Png, rgba)) {
-        error = std::string("PNG data: ") + d.Error.Message;
+    } else if (!NextRow(rgba, error)) {
         return false;
     }
     ++d.NextRow;

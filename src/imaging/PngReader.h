@@ -1,5 +1,5 @@
-// Row-by-row PNG decoding to RGBA through libpng, so a large mosaic never needs to
-// be held whole.
+// Row-by-row PNG decoding to RGBA, so a large mosaic never needs to be held whole:
+// libpng reads the header chunks, and the rows of the usual 8-bit pictures are ours.
 #pragma once
 #include <cstdint>
 #include <functional>
@@ -13,6 +13,11 @@ struct TPngRowSpan {
     int Y = 0, First = 0, Step = 1, Count = 0;
 };
 
+/// Who decodes the rows: we do for 8-bit pictures stored without interlacing (libpng
+/// still reads and checks every chunk before the image data), libpng for the rest; or
+/// libpng alone, as tests compare the two.
+enum class TPngRows { Fastest, Libpng };
+
 class TPngReader {
 public:
     TPngReader();
@@ -22,7 +27,7 @@ public:
 
     /// Opens the file and reads its header; refuses sizes beyond the loaders' limits
     /// before any pixel memory is taken. False with error on failure.
-    bool Open(const std::string& path, std::string& error);
+    bool Open(const std::string& path, std::string& error, TPngRows rows = TPngRows::Fastest);
     int Width() const;
     int Height() const;
     /// Decodes the next row into rgba (Width() * 4 bytes). False with error on failure.
@@ -41,6 +46,7 @@ public:
     bool IsOpen() const;
 
 private:
+    bool NextRow(uint8_t* rgba, std::string& error);
     struct TImpl;
     std::unique_ptr<TImpl> m_impl;
 };
