@@ -46,7 +46,7 @@ std::string TrayTipText(const std::string& tip)
 TMain::TMain(const IClock& clock, IDialogs& dialogs, TMainOptions options)
     : m_s(clock, dialogs), m_options(std::move(options))
 {
-    m_s.ReadMemory = ReadSystemMemory;
+    m_s.ReadMemory = TMemoryReadingCache();
     m_s.WinePrefix = m_options.WinePrefix;
     // Known before the creation steps, so the wiring can read the settings file's link section.
     m_s.ProgramDir = IncludeTrailingSlash(m_options.ProgramDir);

@@ -158,6 +158,16 @@ std::string ResolvePath(const std::string& path)
 {
     if (path.empty() || Exists(path))
         return path;
+    // Most often only the file itself is missing: with its folder there as written, that
+    // folder's own walk would give it back unchanged, so only the last name is looked up.
+    const size_t last = path.rfind('/');
+    if (last != std::string::npos && last + 1 < path.size()) {
+        const std::string folder = path.substr(0, last + 1), name = path.substr(last + 1);
+        if (name != "." && name != ".." && folder.find("//") == std::string::npos && Exists(folder)) {
+            const std::string found = FindCaseVariant(folder, name);
+            return folder + (found.empty() ? name : found);
+        }
+    }
     std::string result;
     size_t pos = 0;
     if (path[0] == '/') {

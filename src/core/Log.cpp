@@ -105,6 +105,22 @@ TMemoryStatus ReadSystemMemory()
     return ParseMemoryStatus(meminfo, status, limit);
 }
 
+TMemoryReadingCache::TMemoryReadingCache(std::function<TMemoryStatus()> read, std::chrono::milliseconds interval, TNow now)
+    : m_read(std::move(read)), m_interval(interval), m_now(std::move(now))
+{
+}
+
+TMemoryStatus TMemoryReadingCache::operator()()
+{
+    const auto now = m_now();
+    if (!m_have || now - m_takenAt >= m_interval || now < m_takenAt) {
+        m_last = m_read();
+        m_takenAt = now;
+        m_have = true;
+    }
+    return m_last;
+}
+
 std::string MemoryStatusLongText(const TMemoryStatus& m)
 {
     return "Mem load=" + std::to_string(m.Load) + ",Tot phys=" + K(m.TotalPhys) + "k" + ",Mem phys avail =" +

@@ -1,7 +1,9 @@
 // The daily error log and the memory status texts.
 #pragma once
 #include "core/Shared.h"
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace sf {
@@ -13,12 +15,32 @@ enum class TLogKind { Error, Note };
 /// Writes msg to today's R<yyyymmdd>ErrorLog.txt when "Log errors" is checked; never fails visibly.
 /// Views see it as the pseudo-control "Log" (an error) or "LogNote" (a note).
 void AppendLog(TShared& s, const std::string& msg, TLogKind kind = TLogKind::Error);
-/// "Mem load=..,Tot phys=..k,Mem phys avail =..k,..." from a fresh reading (stored as the latest).
+/// "Mem load=..,Tot phys=..k,Mem phys avail =..k,..." from a new reading (stored as the latest).
 std::string MemoryStatusLong(TShared& s);
-/// "Mem load=..,Mem phys avail=..k,Total Virtual=..k,Page in use=..k" from a fresh reading.
+/// "Mem load=..,Mem phys avail=..k,Total Virtual=..k,Page in use=..k" from a new reading.
 std::string MemoryStatusShort(TShared& s);
 /// The machine's memory status from /proc/meminfo and this process's limits.
 TMemoryStatus ReadSystemMemory();
+/// A memory reader that reads again only when its last reading is older than the
+/// interval. The cycle takes a reading for every due record, and the two /proc files
+/// cost about 30 us, as much as a record's whole listing fetch on a LAN; the machine's
+/// memory does not change meaningfully within a cycle. Its age is measured on the
+/// steady clock, not the program's clock: it is about the machine, not the schedule.
+class TMemoryReadingCache {
+public:
+    using TNow = std::function<std::chrono::steady_clock::time_point()>;
+    explicit TMemoryReadingCache(std::function<TMemoryStatus()> read = ReadSystemMemory,
+        std::chrono::milliseconds interval = std::chrono::milliseconds(500), TNow now = std::chrono::steady_clock::now);
+    TMemoryStatus operator()();
+
+private:
+    std::function<TMemoryStatus()> m_read;
+    std::chrono::milliseconds m_interval;
+    TNow m_now;
+    std::chrono::steady_clock::time_point m_takenAt;
+    TMemoryStatus m_last;
+    bool m_have = false;
+};
 /// Kilobytes of a byte count, rounded to the nearest, halves to the even neighbour.
 uint64_t KiloBytes(uint64_t bytes);
 /// A reading from the texts of /proc/meminfo and /proc/self/status and the address-space limit.

@@ -40,6 +40,10 @@ TEST(ResolvePath, FindsEachComponentIgnoringCase)
     // Missing components stay as written after the part that exists.
     EXPECT_EQ(ResolvePath(dir.Path() + "quor underlays/New/File.TXT"), dir.Path() + "Quor Underlays/New/File.TXT");
     EXPECT_EQ(ResolvePath(dir.Path() + "quor underlays/"), dir.Path() + "Quor Underlays/");
+    // The folder as written, only the file in another case; or missing altogether.
+    EXPECT_EQ(ResolvePath(dir.Path() + "Quor Underlays/LOT_N0R_0.bmp"), dir.Path() + "Quor Underlays/lot_n0r_0.bmp");
+    EXPECT_EQ(ResolvePath(dir.Path() + "Quor Underlays/Other.bmp"), dir.Path() + "Quor Underlays/Other.bmp");
+    EXPECT_EQ(ResolvePath(dir.Path() + "Quor Underlays//LOT_N0R_0.bmp"), dir.Path() + "Quor Underlays/lot_n0r_0.bmp");
 }
 
 TEST(ResolvePath, ExactSpellingWinsOverACaseVariant)

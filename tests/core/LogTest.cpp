@@ -75,6 +75,26 @@ TEST(MemoryText, ThisMachineGivesAConsistentReading)
     EXPECT_GT(m.TotalVirtual, m.AvailVirtual);
 }
 
+TEST(MemoryText, ACachedReadingIsTakenAgainOnlyOnceItIsOld)
+{
+    using namespace std::chrono;
+    int reads = 0;
+    steady_clock::time_point now{seconds(100)};
+    TMemoryReadingCache cache([&] {
+        TMemoryStatus m;
+        m.Load = uint32_t(++reads);
+        return m;
+    }, milliseconds(500), [&] { return now; });
+    EXPECT_EQ(cache().Load, 1u);
+    now += milliseconds(499);
+    EXPECT_EQ(cache().Load, 1u); // a cycle's records share one reading
+    now += milliseconds(1);
+    EXPECT_EQ(cache().Load, 2u);
+    now -= seconds(5); // a clock that went back never keeps a reading forever
+    EXPECT_EQ(cache().Load, 3u);
+    EXPECT_EQ(reads, 3);
+}
+
 TEST(LogLine, TimePrefixUnlessTheMessageStartsWithOne)
 {
     const TDateTime t = At(2012, 3, 15, 7, 15, 0);
