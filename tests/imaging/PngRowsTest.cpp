@@ -51,17 +51,17 @@ std::vector<uint8_t> RunsAndNoise(size_t bytes, unsigned bpp, std::mt19937& rng)
     return v;
 }
 
-struct TPngSpec {
+struct TPngLayout {
     int Width = 37, Height = 23, ColorType = PNG_COLOR_TYPE_RGB_ALPHA, Filter = PNG_ALL_FILTERS;
     bool Transparency = false;
     size_t ChunkBytes = 8192; ///< libpng's compression buffer: the size of each IDAT chunk
 };
 
-bool WriteRows(png_structp png, png_infop info, const TPngSpec& spec, const std::vector<std::vector<uint8_t>>& rows)
+bool WriteRows(png_structp png, png_infop info, const TPngLayout& layout, const std::vector<std::vector<uint8_t>>& rows)
 {
     if (setjmp(png_jmpbuf(png)))
         return false;
-    png_set_IHDR(png, info, png_uint_32(spec.Width), png_uint_32(spec.Height), 8, spec.ColorType, PNG_INTERLACE_NONE,
+    png_set_IHDR(png, info, png_uint_32(layout.Width), png_uint_32(layout.Height), 8, layout.ColorType, PNG_INTERLACE_NONE,
         PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     png_color palette[200];
     png_byte alpha[120];
@@ -72,12 +72,12 @@ bool WriteRows(png_structp png, png_infop info, const TPngSpec& spec, const std:
     png_color_16 key{};
     key.gray = rows[0][0];
     key.red = rows[0][0], key.green = rows[0][1 % rows[0].size()], key.blue = rows[0][2 % rows[0].size()];
-    if (spec.ColorType == PNG_COLOR_TYPE_PALETTE)
+    if (layout.ColorType == PNG_COLOR_TYPE_PALETTE)
         png_set_PLTE(png, info, palette, 200); // indexes past 200 are out of the palette
-    if (spec.Transparency)
-        png_set_tRNS(png, info, alpha, spec.ColorType == PNG_COLOR_TYPE_PALETTE ? 120 : 0, &key);
-    png_set_filter(png, 0, spec.Filter);
-    png_set_compression_buffer_size(png, spec.ChunkBytes);
+    if (layout.Transparency)
+        png_set_tRNS(png, info, alpha, layout.ColorType == PNG_COLOR_TYPE_PALETTE ? 120 : 0, &key);
+    png_set_filter(png, 0, layout.Filter);
+    png_set_compression_buffer_size(png, layout.ChunkBytes);
     png_write_info(png, info);
     for (const auto& row : rows)
         png_write_row(png, row.data());
@@ -92,14 +92,14 @@ void Append(png_structp png, png_bytep data, png_size_t n)
 
 void Quiet(png_structp, png_const_charp) {}
 
-std::string WritePng(const TPngSpec& spec, uint32_t seed)
+std::string WritePng(const TPngLayout& layout, uint32_t seed)
 {
     std::mt19937 rng(seed);
-    const unsigned bpp = PngBytesPerPixel(spec.ColorType);
+    const unsigned bpp = PngBytesPerPixel(layout.ColorType);
     std::vector<std::vector<uint8_t>> rows;
-    for (int y = 0; y < spec.Height; ++y)
-        rows.push_back(y % 4 == 1 && y > 0 ? rows.back() : RunsAndNoise(size_t(spec.Width) * bpp, bpp, rng));
-    if (spec.ColorType == PNG_COLOR_TYPE_PALETTE) // libpng will not write an index past the palette
+    for (int y = 0; y < layout.Height; ++y)
+        rows.push_back(y % 4 == 1 && y > 0 ? rows.back() : RunsAndNoise(size_t(layout.Width) * bpp, bpp, rng));
+    if (layout.ColorType == PNG_COLOR_TYPE_PALETTE) // libpng will not write an index past the palette
         for (auto& row : rows)
             for (uint8_t& index : row)
                 index = uint8_t(index % 200);
@@ -107,7 +107,7 @@ std::string WritePng(const TPngSpec& spec, uint32_t seed)
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, Quiet);
     png_infop info = png_create_info_struct(png);
     png_set_write_fn(png, &out, Append, nullptr);
-    const bool ok = WriteRows(png, info, spec, rows);
+    const bool ok = WriteRows(png, info, layout, rows);
     png_destroy_write_struct(&png, &info);
     return ok ? out : std::string();
 }
@@ -182,13 +182,13 @@ TEST(PngRows, EveryColourTypeAndFilterDecodesAsLibpngDoes)
     for (int type : types)
         for (int filter : filters)
             for (bool transparency : {false, true}) {
-                TPngSpec spec;
-                spec.ColorType = type;
-                spec.Filter = filter;
-                spec.Transparency = transparency;
-                spec.Width = 29 + int(seed % 11);
-                spec.ChunkBytes = seed % 3 == 0 ? 64 : 8192; // many IDAT chunks, or one
-                const std::string bytes = WritePng(spec, seed++);
+                TPngLayout layout;
+                layout.ColorType = type;
+                layout.Filter = filter;
+                layout.Transparency = transparency;
+                layout.Width = 29 + int(seed % 11);
+                layout.ChunkBytes = seed % 3 == 0 ? 64 : 8192; // many IDAT chunks, or one
+                const std::string bytes = WritePng(layout, seed++);
                 ASSERT_FALSE(bytes.empty()) << "type " << type << " filter " << filter << " tRNS " << transparency;
                 const std::string path = dir.Write("t.png", bytes);
                 const TDecoded own = Decode(path, TPngRows::Fastest), lib = Decode(path, TPngRows::Libpng);
@@ -200,9 +200,9 @@ TEST(PngRows, EveryColourTypeAndFilterDecodesAsLibpngDoes)
 TEST(PngRows, DamagedImageDataFailsWhereLibpngFails)
 {
     TTempDir dir;
-    TPngSpec spec;
-    spec.Width = 64, spec.Height = 40, spec.ChunkBytes = 100;
-    const std::string good = WritePng(spec, 99);
+    TPngLayout layout;
+    layout.Width = 64, layout.Height = 40, layout.ChunkBytes = 100;
+    const std::string good = WritePng(layout, 99);
     ASSERT_FALSE(good.empty());
     const std::vector<size_t> chunks = IdatChunks(good);
     ASSERT_GT(chunks.size(), 3u);
