@@ -82,6 +82,12 @@ uint32_t Be32(const uint8_t* b)
     return (uint32_t(b[0]) << 24) | (uint32_t(b[1]) << 16) | (uint32_t(b[2]) << 8) | uint32_t(b[3]);
 }
 
+/// The CRC-32 of a chunk as far as its type, from the 8-byte chunk header.
+uint32_t ChunkTypeCrc(const uint8_t* header)
+{
+    return uint32_t(crc32(crc32(0, nullptr, 0), header + 4, 4));
+}
+
 /// Our own reading of the image data, after libpng has read and checked every chunk
 /// before it: the IDAT chunks (each against its CRC-32), the zlib stream, the filters.
 /// It does what libpng does, and fails where libpng fails; libpng's own filters work a
@@ -117,15 +123,23 @@ struct TOwnRows {
             ChunkLeft = Be32(head);
             if (ChunkLeft > ChunkLimit)
                 return Fail(error, "IDAT: chunk data is too large");
-            Crc = uint32_t(crc32(crc32(0, nullptr, 0), head + 4, 4));
+            Crc = ChunkTypeCrc(head);
         }
         const uInt piece = uInt(std::min<size_t>(ChunkLeft, In.size()));
+        if (!ReadPiece(piece, error))
+            return false;
+        Z.next_in = In.data();
+        Z.avail_in = piece;
+        return true;
+    }
+
+    /// Reads the next piece bytes of the current chunk into In, adding them to its CRC.
+    bool ReadPiece(uInt piece, std::string& error)
+    {
         if (std::fread(In.data(), 1, piece, File) != piece)
             return Fail(error, "Read Error");
         Crc = uint32_t(crc32(Crc, In.data(), piece));
         ChunkLeft -= piece;
-        Z.next_in = In.data();
-        Z.avail_in = piece;
         return true;
     }
 
@@ -164,14 +178,9 @@ struct TOwnRows {
                 break;
         }
         Ended = true;
-        for (uint32_t left = ChunkLeft; left > 0;) {
-            const size_t piece = std::min<size_t>(left, In.size());
-            if (std::fread(In.data(), 1, piece, File) != piece)
-                return Fail(error, "Read Error");
-            Crc = uint32_t(crc32(Crc, In.data(), uInt(piece)));
-            left -= uint32_t(piece);
-        }
-        ChunkLeft = 0;
+        while (ChunkLeft > 0)
+            if (!ReadPiece(uInt(std::min<size_t>(ChunkLeft, In.size())), error))
+                return false;
         uint8_t crc[4];
         if (std::fread(crc, 1, 4, File) != 4)
             return Fail(error, "Read Error");
@@ -247,7 +256,7 @@ std::unique_ptr<TOwnRows> StartOwnRows(png_structp png, png_infop info, const TS
     limit += 6 + 5 * (limit / std::min<uint64_t>(rowFactor, 32566) + 1);
     own->ChunkLimit = uint32_t(std::min<uint64_t>(std::max<uint64_t>(limit, 8000000), 0x7FFFFFFF));
     own->ChunkLeft = Be32(source.LastHeader);
-    own->Crc = uint32_t(crc32(crc32(0, nullptr, 0), source.LastHeader + 4, 4));
+    own->Crc = ChunkTypeCrc(source.LastHeader);
     own->In.resize(size_t(1) << 15);
     own->Row.resize(own->RowBytes + 1);
     own->Prior.assign(own->RowBytes + 1, 0);
@@ -302,11 +311,8 @@ bool TPngReader::Open(const std::string& path, std::string& error, TPngRows rows
         error = "PNG header missing";
         return false;
     }
-    const auto be32 = [](const unsigned char* b) {
-        return (uint64_t(b[0]) << 24) | (uint64_t(b[1]) << 16) | (uint64_t(b[2]) << 8) | uint64_t(b[3]);
-    };
-    if (!ImageSizeAllowed(int64_t(be32(ihdr + 8)), int64_t(be32(ihdr + 12)))) {
-        error = "PNG size " + std::to_string(be32(ihdr + 8)) + " x " + std::to_string(be32(ihdr + 12)) + " out of range";
+    if (!ImageSizeAllowed(int64_t(Be32(ihdr + 8)), int64_t(Be32(ihdr + 12)))) {
+        error = "PNG size " + std::to_string(Be32(ihdr + 8)) + " x " + std::to_string(Be32(ihdr + 12)) + " out of range";
         return false;
     }
     if (std::fseek(impl->File.get(), 8, SEEK_SET) != 0) {
