@@ -1,5 +1,6 @@
 #include "LinkServe.h"
 #include "LinkCalls.h"
+#include <cstdlib>
 #include <deque>
 #include <string>
 #include <vector>
@@ -9,6 +10,16 @@ namespace link {
 namespace {
 
 constexpr DWORD kProbeMs = 250; // how often a live connection is checked: "gone" within a second
+
+/// The probe's period: kProbeMs, else STORMFETCH_LINK_PROBE_MS (tests stretch it to make a
+/// death that falls between two probes certain).
+DWORD ProbePeriod()
+{
+    char text[16] = {};
+    const DWORD n = GetEnvironmentVariableA("STORMFETCH_LINK_PROBE_MS", text, sizeof text);
+    const unsigned long ms = n > 0 && n < sizeof text ? strtoul(text, nullptr, 10) : 0;
+    return ms > 0 ? static_cast<DWORD>(ms) : kProbeMs;
+}
 constexpr size_t kMaxLine = 4096;
 
 /// Lines read from standard input by a thread of their own; the single-threaded
@@ -124,7 +135,7 @@ public:
             DWORD wait = INFINITE;
             if (m_main.P) {
                 const DWORD since = GetTickCount() - m_lastProbe;
-                wait = since >= kProbeMs ? 0 : kProbeMs - since;
+                wait = since >= m_probeMs ? 0 : m_probeMs - since;
             }
             MsgWaitForMultipleObjects(1, &ready, FALSE, wait, QS_ALLINPUT);
             MSG msg;
@@ -216,12 +227,16 @@ private:
             m_spent.Reset(); // after the answer: the release is one more round trip
             return true;
         }
+        const bool gone = IsServerGone(hr);
+        // "gone" before the answer: the caller knows, when the answer comes, that the
+        // link it asked through has ended and that a new one may reach a new instance.
+        if (gone)
+            Say("gone " + FailText(what, hr));
         Say("error " + FailText(what, hr));
         m_spent.Reset();
-        if (!IsServerGone(hr))
+        if (!gone)
             return true;
         Drop();
-        Say("gone " + FailText(what, hr));
         return false;
     }
 
@@ -236,7 +251,7 @@ private:
             Drop(); // no Unadvise: the closing program drops its sinks itself
             return false;
         }
-        if (GetTickCount() - m_lastProbe < kProbeMs)
+        if (GetTickCount() - m_lastProbe < m_probeMs)
             return true;
         m_lastProbe = GetTickCount();
         HRESULT hr = Probe(m_main.P);
@@ -268,6 +283,7 @@ private:
     TSink m_sink;
     TAdvice m_advice;
     DWORD m_lastProbe = 0;
+    const DWORD m_probeMs = ProbePeriod();
 };
 
 } // namespace

@@ -8,7 +8,8 @@
 //   quit                        unadvise, release, answer, end (also at the end of input)
 // Unasked, a line "closed" tells that the map program fired its closing event, and
 // "gone <reason>" that it went away without it (noticed within a second); either
-// ends the helper. A new helper makes the next link: a Wine process that has held a
+// ends the helper. A call that finds the map program gone is answered "error" right
+// after its "gone" line. A new helper makes the next link: a Wine process that has held a
 // link to a server that went away cannot reach the server's successor (measured
 // with Wine 8.0), where a new process can.
 #pragma once

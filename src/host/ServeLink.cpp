@@ -74,7 +74,7 @@ bool TServeLink::StartHelper(std::string* error)
     }
     if (m_process && m_process->state() != QProcess::NotRunning)
         return true;
-    m_helperEnding = false;
+    m_helperEnding = m_serverGone = false;
     m_process = std::make_unique<QProcess>();
     QStringList args;
     for (const std::string& a : m_command.Arguments)
@@ -189,6 +189,7 @@ void TServeLink::Line(const TServeLine& line)
             OnClosing();
     } else if (line.Kind == TServeLine::Gone) {
         m_connected = false;
+        m_serverGone = true;
         if (OnNotice)
             OnNotice("UiView went away without closing: " + line.Text);
     }
@@ -267,14 +268,27 @@ bool TServeLink::Connect(std::string* error)
     return true;
 }
 
-bool TServeLink::Redraw(std::string* error)
+bool TServeLink::Call(const std::string& line, std::string* error)
 {
     if (!m_connected) {
         SetError(error, "not connected to UiView");
         return false;
     }
-    return Request("redraw", m_command.TimeoutMs, error);
+    if (Request(line, m_command.TimeoutMs, error))
+        return true;
+    // The map program died behind the link before the helper's probe noticed (a kill
+    // and a new start can fall between two probes): one new link, and the call once
+    // more, reach the instance its user started since. With none running the attach
+    // fails and the call's own reason stands.
+    if (!m_serverGone)
+        return false;
+    std::string relink;
+    if (!Connect(&relink))
+        return false;
+    return Request(line, m_command.TimeoutMs, error);
 }
+
+bool TServeLink::Redraw(std::string* error) { return Call("redraw", error); }
 
 bool TServeLink::ActivateView(std::string* error)
 {
@@ -287,13 +301,8 @@ bool TServeLink::ActivateView(std::string* error)
 
 bool TServeLink::ShowArea(double left, double top, double right, double bottom, std::string* error)
 {
-    if (!m_connected) {
-        SetError(error, "not connected to UiView");
-        return false;
-    }
-    return Request("zoom " + LinkNumber(left) + " " + LinkNumber(top) + " " + LinkNumber(right) + " " +
-                       LinkNumber(bottom),
-                   m_command.TimeoutMs, error);
+    return Call("zoom " + LinkNumber(left) + " " + LinkNumber(top) + " " + LinkNumber(right) + " " + LinkNumber(bottom),
+                error);
 }
 
 } // namespace sf

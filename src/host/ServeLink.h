@@ -5,7 +5,8 @@
 // timers and windows keep running. The helper's unasked lines "closed" and "gone"
 // end the link (the helper ends with it); the next Connect starts a new helper,
 // which attaches only, once a link has been made (a closed map program is never
-// started again behind the user's back). A helper that dies while the link is up
+// started again behind the user's back). A call that finds the map program gone is
+// made once more through a new link, to the instance its user may have started since. A helper that dies while the link is up
 // is started again at once and reattaches.
 #pragma once
 #include "host/UiViewClient.h"
@@ -64,6 +65,8 @@ private:
     bool Request(const std::string& line, int timeoutMs, std::string* error);
     void ReadLines();
     void Line(const TServeLine& line);
+    /// A request on a live link; a server found gone by it is linked to anew and asked once more.
+    bool Call(const std::string& line, std::string* error);
     void Finished();
     void LinkLost();
     void Reattach();
@@ -76,6 +79,7 @@ private:
     bool m_asyncAttach = false; ///< an attach sent without a caller waiting for it
     bool m_connected = false, m_everConnected = false, m_busy = false, m_stopping = false;
     bool m_helperEnding = false; ///< the helper said closed or gone and is ending
+    bool m_serverGone = false;   ///< it said gone: the map program died behind the link
     QEventLoop* m_wait = nullptr;
     std::shared_ptr<int> m_alive = std::make_shared<int>(0); ///< expires with this link
 };

@@ -21,6 +21,12 @@ while IFS= read -r line; do
   case "$line" in
     quit) echo ok; exit 0 ;;
     hang) sleep 30 ;;
+    redraw|zoom*) if [ -e "$dir/gone" ]; then rm -f "$dir/gone"
+         echo "gone $line failed: 0x800706BA The RPC server is unavailable"
+         echo "error $line failed: 0x800706BA The RPC server is unavailable"; exit 0; fi
+       if [ -e "$dir/fail" ]; then echo "error $line failed: 0x800706BA The RPC server is unavailable"
+       else echo ok; fi
+       if [ -e "$dir/close" ]; then rm -f "$dir/close"; echo closed; exit 0; fi ;;
     *) if [ -e "$dir/fail" ]; then echo "error $line failed: 0x800706BA The RPC server is unavailable"
        else echo ok; fi
        if [ -e "$dir/close" ]; then rm -f "$dir/close"; echo closed; exit 0; fi ;;
@@ -129,6 +135,43 @@ TEST_F(ServeLinkTest, AKilledHelperIsStartedAgainAndReattaches)
     EXPECT_NE(notices.front().find("ended unexpectedly"), std::string::npos) << notices.front();
     EXPECT_EQ(Log().back(), std::to_string(link.HelperPid()) + " attach");
     EXPECT_TRUE(link.Redraw(&error)) << error;
+}
+
+// A kill and a new start of the map program between two of the helper's probes: the
+// call finds the old instance gone and is made once more through a new link, which
+// attaches only. With no instance to attach to, the call's own reason stands.
+TEST_F(ServeLinkTest, ACallThatFindsTheMapProgramGoneIsMadeAgainThroughANewLink)
+{
+    TServeLink link(command);
+    std::vector<std::string> notices;
+    link.OnNotice = [&](const std::string& text) { notices.push_back(text); };
+    std::string error;
+    ASSERT_TRUE(link.Connect(&error)) << error;
+    const std::string first = std::to_string(link.HelperPid()) + " ";
+    SaveFileAtomic(dir.Path() + "gone", "");
+    EXPECT_TRUE(link.Redraw(&error)) << error;
+    EXPECT_TRUE(link.Connected());
+    const std::string second = std::to_string(link.HelperPid()) + " ";
+    EXPECT_NE(first, second);
+    EXPECT_EQ(Log(), (std::vector<std::string>{first + "connect", first + "redraw", second + "attach",
+                                               second + "redraw"}));
+    ASSERT_EQ(notices.size(), 1u);
+    EXPECT_NE(notices[0].find("went away without closing"), std::string::npos) << notices[0];
+
+    SaveFileAtomic(dir.Path() + "gone", "");
+    EXPECT_TRUE(link.ShowArea(-97.5, 42.25, -87.5, 36.75, &error)) << error;
+    EXPECT_EQ(Log().back(), std::to_string(link.HelperPid()) + " zoom -97.5 42.25 -87.5 36.75");
+
+    // Gone, and nothing started since: one attach, and the redraw's reason.
+    SaveFileAtomic(dir.Path() + "gone", "");
+    SaveFileAtomic(dir.Path() + "fail", "");
+    const size_t before = Log().size();
+    EXPECT_FALSE(link.Redraw(&error));
+    EXPECT_EQ(error, "redraw failed: 0x800706BA The RPC server is unavailable");
+    EXPECT_FALSE(link.Connected());
+    const std::vector<std::string> log = Log();
+    ASSERT_EQ(log.size(), before + 3) << log.back();
+    EXPECT_EQ(log[before + 1].substr(log[before + 1].find(' ')), " attach");
 }
 
 TEST_F(ServeLinkTest, AHelperThatDoesNotAnswerIsStoppedAndTheCallFails)

@@ -525,6 +525,36 @@ TEST_F(WineHelper, TheResidentLinkNoticesCloseAndDeathAndLinksAgain)
     ASSERT_TRUE(PumpUntil([&] { return closings == 2; })) << ReadText(LogPath()); // the second close too
 }
 
+// The map program killed and started again between two probes (stretched here to make
+// it certain): the redraw finds the old instance gone and reaches the new one through a
+// new link, with one link and one sink made on it.
+TEST_F(WineHelper, ARedrawAfterAKillAndANewStartBetweenTwoProbesReachesTheNewInstance)
+{
+    StartStandIn();
+    TServeCommand command = HelperServeCommand(s_tools, s_prefix);
+    command.Environment.emplace_back("STORMFETCH_LINK_PROBE_MS", "600000");
+    TServeLink link(command);
+    std::string error;
+    ASSERT_TRUE(link.Connect(&error)) << error;
+    ASSERT_TRUE(link.Redraw(&error)) << error;
+    const long long first = link.HelperPid();
+    StopStandIn(false);
+    StartStandIn();
+    EXPECT_TRUE(link.Connected()); // nothing noticed the death yet
+    ASSERT_TRUE(link.Redraw(&error)) << error;
+    EXPECT_NE(link.HelperPid(), first);
+    const std::vector<std::string> calls = Calls();
+    EXPECT_EQ(CountOf(calls, "link 1"), 1u) << ReadText(LogPath());
+    EXPECT_EQ(CountOf(calls, "advise 1"), 1u) << ReadText(LogPath());
+    EXPECT_EQ(CountOf(calls, "method 30"), 1u) << ReadText(LogPath());
+
+    // Killed and not started again: the redraw fails with the call's own reason.
+    StopStandIn(false);
+    EXPECT_FALSE(link.Redraw(&error));
+    EXPECT_NE(error.find("0x800706BA"), std::string::npos) << error;
+    EXPECT_FALSE(link.Connected());
+}
+
 TEST_F(WineHelper, AKilledHelperIsStartedAgainAndLinksAgain)
 {
     StartStandIn();
