@@ -1,5 +1,6 @@
-// GIF decoding on arbitrary bytes: a decoded GIF re-encoded decodes to the same
-// frames, pixels and colour tables, and its first frame renders at the screen size.
+// GIF decoding on arbitrary bytes: our image data decoding ends as giflib's does, with
+// the same pixels; a decoded GIF re-encoded decodes to the same frames, pixels and
+// colour tables, and its first frame renders at the screen size.
 #include "FuzzCheck.h"
 #include "imaging/GifCodec.h"
 
@@ -11,9 +12,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (size >= 10 && uint64_t(data[6] | data[7] << 8) * uint64_t(data[8] | data[9] << 8) > (1u << 20))
         return 0;
     const std::string bytes(reinterpret_cast<const char*>(data), size);
-    sf::TGifImage gif;
-    std::string error;
-    if (!sf::DecodeGif(bytes, gif, error)) {
+    sf::TGifImage gif, reference;
+    std::string error, referenceError;
+    const bool ok = sf::DecodeGif(bytes, gif, error);
+    // Our image data decoding against giflib's: the same outcome, reason and pixels.
+    Check(ok == sf::DecodeGif(bytes, reference, referenceError, sf::TGifRows::Libgif), "giflib agrees on success");
+    Check(error == referenceError, "giflib gives the same reason");
+    Check(gif.Frames.size() == reference.Frames.size(), "giflib finds the same frames");
+    for (size_t i = 0; i < gif.Frames.size(); ++i)
+        Check(gif.Frames[i].Pixels == reference.Frames[i].Pixels, "giflib decodes the same pixels");
+    if (!ok) {
         Check(!error.empty(), "a refused GIF says why");
         return 0;
     }

@@ -1,4 +1,5 @@
 #include "imaging/GifCodec.h"
+#include "imaging/GifLzw.h"
 #include "core/Files.h"
 #include <cerrno>
 #include <gif_lib.h>
@@ -103,6 +104,78 @@ std::vector<int> StoredRowOrder(int height, bool interlace)
     return rows;
 }
 
+enum class TFrameEnd {
+    Complete,
+    AtFileEnd, ///< every row there, but the file ends inside the image data: nothing follows
+    Failed,
+};
+
+/// A frame's rows through DGifGetLine; failure is giflib's error code.
+TFrameEnd ReadRowsLibgif(GifFileType* gif, TGifFrame& frame, int& failure)
+{
+    const std::vector<int> order = StoredRowOrder(frame.Height, frame.Interlace);
+    for (size_t k = 0; k < order.size(); ++k) {
+        GifPixelType* line = frame.Pixels.data() + size_t(order[k]) * size_t(frame.Width);
+        if (DGifGetLine(gif, line, frame.Width) == GIF_ERROR) {
+            // The last line fails only while skipping past the image data when the
+            // file ends right after the pixels: the picture itself is complete.
+            failure = gif->Error;
+            return k + 1 == order.size() && failure == D_GIF_ERR_READ_FAILED ? TFrameEnd::AtFileEnd
+                                                                             : TFrameEnd::Failed;
+        }
+    }
+    return TFrameEnd::Complete;
+}
+
+/// The same rows, and the same ends, through our own LZW decoding of the frame's whole
+/// image data at once (giflib's per-pixel walk was most of a site conversion's time).
+TFrameEnd ReadRowsOwn(GifFileType* gif, TGifFrame& frame, std::vector<uint8_t>& data, int& failure)
+{
+    data.clear();
+    int codeSize = 0, gathered = 0;
+    GifByteType* block = nullptr;
+    if (DGifGetCode(gif, &codeSize, &block) == GIF_ERROR)
+        gathered = gif->Error;
+    while (block && !gathered) {
+        data.insert(data.end(), block + 1, block + 1 + block[0]);
+        if (DGifGetCodeNext(gif, &block) == GIF_ERROR)
+            gathered = gif->Error;
+    }
+    if (gathered && gathered != D_GIF_ERR_READ_FAILED) {
+        failure = gathered;
+        return TFrameEnd::Failed;
+    }
+    const size_t width = size_t(frame.Width), count = width * size_t(frame.Height);
+    std::vector<uint8_t> stored;
+    uint8_t* target = frame.Pixels.data();
+    if (frame.Interlace) {
+        stored.assign(count, 0);
+        target = stored.data();
+    }
+    const TLzwOutcome o = DecodeGifLzw(codeSize, data.data(), data.size(), gathered == 0, target, count);
+    if (frame.Interlace) {
+        const std::vector<int> order = StoredRowOrder(frame.Height, true);
+        for (size_t k = 0; k < order.size(); ++k)
+            std::copy_n(stored.data() + k * width, width, frame.Pixels.data() + size_t(order[k]) * width);
+    }
+    switch (o.End) {
+    case TLzwEnd::Done:
+        failure = gathered;
+        return gathered ? TFrameEnd::AtFileEnd : TFrameEnd::Complete;
+    case TLzwEnd::ReadFailed:
+        failure = D_GIF_ERR_READ_FAILED;
+        // As giflib: a file ending inside the last row leaves that row short but kept.
+        return o.Written / width + 1 == size_t(frame.Height) ? TFrameEnd::AtFileEnd : TFrameEnd::Failed;
+    case TLzwEnd::Defect:
+        failure = D_GIF_ERR_IMAGE_DEFECT;
+        return TFrameEnd::Failed;
+    case TLzwEnd::EofTooSoon:
+        failure = D_GIF_ERR_EOF_TOO_SOON;
+        return TFrameEnd::Failed;
+    }
+    return TFrameEnd::Failed;
+}
+
 } // namespace
 
 const std::vector<TRgb>& TGifImage::FirstColourTable() const
@@ -117,8 +190,9 @@ int TGifImage::TransparentIndex() const
     return Frames.empty() ? -1 : Frames[0].TransparentColor;
 }
 
-bool DecodeGif(const std::string& bytes, TGifImage& out, std::string& error)
+bool DecodeGif(const std::string& bytes, TGifImage& out, std::string& error, TGifRows rows)
 {
+    std::vector<uint8_t> data; // one frame's image data, its sub-blocks joined
     out = TGifImage{};
     TMemReader reader{reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), 0};
     int err = 0;
@@ -218,24 +292,18 @@ bool DecodeGif(const std::string& bytes, TGifImage& out, std::string& error)
             pendingControl = false;
         }
         frame.Pixels.resize(size_t(d.Width) * size_t(d.Height));
-        const std::vector<int> order = StoredRowOrder(d.Height, d.Interlace);
-        for (size_t k = 0; k < order.size(); ++k) {
-            GifPixelType* line = frame.Pixels.data() + size_t(order[k]) * size_t(d.Width);
-            if (DGifGetLine(gif.get(), line, d.Width) == GIF_ERROR) {
-                // The last line fails only while skipping past the image data when the
-                // file ends right after the pixels: the picture itself is complete.
-                const bool lastLine = k + 1 == order.size();
-                if (lastLine && gif->Error == D_GIF_ERR_READ_FAILED) {
-                    out.Frames.push_back(std::move(frame));
-                    return true;
-                }
-                if (!out.Frames.empty())
-                    return true;
-                error = "GIF image data: " + GifText(gif->Error);
-                return false;
-            }
+        int failure = 0;
+        const TFrameEnd end = rows == TGifRows::Libgif ? ReadRowsLibgif(gif.get(), frame, failure)
+                                                       : ReadRowsOwn(gif.get(), frame, data, failure);
+        if (end == TFrameEnd::Failed) {
+            if (!out.Frames.empty())
+                return true;
+            error = "GIF image data: " + GifText(failure);
+            return false;
         }
         out.Frames.push_back(std::move(frame));
+        if (end == TFrameEnd::AtFileEnd)
+            return true;
     }
 }
 

@@ -1,4 +1,5 @@
-// GIF decoding and native re-encoding through giflib, on byte buffers.
+// GIF decoding and native re-encoding through giflib, on byte buffers; the image data
+// of a frame is decoded here (GifLzw).
 #pragma once
 #include "imaging/Bitmap8.h"
 #include <string>
@@ -29,9 +30,13 @@ struct TGifImage {
     int TransparentIndex() const;
 };
 
+/// Who turns a frame's image data into rows: our decoding, or giflib's line by line (the
+/// reference the first is held to: the same pixels and the same ends on any input).
+enum class TGifRows { Fastest, Libgif };
+
 /// Decodes every frame of a GIF. Refuses screens or frames beyond the size limits before
 /// allocating. A file that ends without its trailer after a complete frame is accepted.
-bool DecodeGif(const std::string& bytes, TGifImage& out, std::string& error);
+bool DecodeGif(const std::string& bytes, TGifImage& out, std::string& error, TGifRows rows = TGifRows::Fastest);
 /// Reads and decodes a GIF file.
 bool LoadGifFile(const std::string& path, TGifImage& out, std::string& error);
 /// 8-bit rendering of the first frame: logical screen in the background index, the frame
