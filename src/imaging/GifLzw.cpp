@@ -61,6 +61,23 @@ private:
         return true;
     }
 
+    /// The next code that stands for pixels, clears taken on the way; false at the
+    /// end of information or of the data.
+    bool NextCode(int& code, TLzwEnd& end)
+    {
+        for (;;) {
+            if (!ReadCode(code, end))
+                return false;
+            if (code == m_eof) {
+                end = TLzwEnd::EofTooSoon;
+                return false;
+            }
+            if (code != m_clear)
+                return true;
+            Clear();
+        }
+    }
+
     /// Codes whose strings were written into the frame: each one copied from where it
     /// was written before. Stops at the first code outside the format's rules, which is
     /// left in code for Slow.
@@ -69,14 +86,8 @@ private:
         uint32_t lastPos = 0, lastLen = 0;
         TLzwEnd end = TLzwEnd::Done;
         while (m_written < m_count) {
-            if (!ReadCode(code, end))
+            if (!NextCode(code, end))
                 return end;
-            if (code == m_eof)
-                return TLzwEnd::EofTooSoon;
-            if (code == m_clear) {
-                Clear();
-                continue;
-            }
             const size_t at = m_written, room = m_count - at;
             uint32_t len = 1;
             if (code < m_clear) {
@@ -129,14 +140,8 @@ private:
     {
         TLzwEnd end = TLzwEnd::Done;
         for (bool pending = true; m_written < m_count; pending = false) {
-            if (!pending && !ReadCode(code, end))
+            if (!pending && !NextCode(code, end))
                 return end;
-            if (code == m_eof)
-                return TLzwEnd::EofTooSoon;
-            if (code == m_clear) {
-                Clear();
-                continue;
-            }
             const int slot = m_running - 2;
             if (code < m_clear) {
                 m_out[m_written++] = uint8_t(code);
