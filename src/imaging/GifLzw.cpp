@@ -24,7 +24,7 @@ public:
     {
         int code = 0;
         const TLzwEnd end = Fast(code);
-        if (end != TLzwEnd::Done || m_written == m_count || !m_handedOver)
+        if (!m_handedOver) // Fast hands over only with pixels still to write
             return {end, m_written};
         return {Slow(code), m_written};
     }
